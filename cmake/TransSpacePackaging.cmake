@@ -1,0 +1,30 @@
+include(CMakePackageConfigHelpers)
+
+install(TARGETS transspace transspace-host
+    EXPORT TransSpaceTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace)
+install(DIRECTORY host/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace/host
+    FILES_MATCHING PATTERN "*.h")
+if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/schema/dictionary-1.0.xsd")
+    install(FILES schema/dictionary-1.0.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/transspace/schema)
+endif()
+
+install(EXPORT TransSpaceTargets
+    NAMESPACE TransSpace::
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/TransSpace)
+configure_package_config_file(cmake/TransSpaceConfig.cmake.in
+    "${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfig.cmake"
+    INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/TransSpace)
+write_basic_package_version_file("${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfigVersion.cmake"
+    COMPATIBILITY SameMajorVersion)
+install(FILES "${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfig.cmake"
+              "${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfigVersion.cmake"
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/TransSpace)
+
+configure_file(cmake/transspace.pc.in "${CMAKE_CURRENT_BINARY_DIR}/transspace.pc" @ONLY)
+install(FILES "${CMAKE_CURRENT_BINARY_DIR}/transspace.pc"
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
