@@ -1,0 +1,82 @@
+#include "text/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include "support/HostTextMode.h"
+#include "support/TextHelpers.h"
+
+namespace {
+
+icu::UnicodeString fromUTF8(const char* s) { return icu::UnicodeString::fromUTF8(s); }
+
+struct Conversion {
+    const char* what;
+    const char* codePage;  // null: UTF-8 mode
+    const char* text;      // UTF-8 literal
+    const char* bytes;     // expected multibyte bytes, hex
+    const char* back;      // expected text after the round trip, UTF-8
+};
+
+TEST(CodePage, ConvertsBothWaysInEachCodePage) {
+    const Conversion rows[] = {
+        {"e-acute in UTF-8 mode", nullptr, "\xC3\xA9", "C3 A9", "\xC3\xA9"},
+        {"supplementary character", nullptr, "\xF0\x9F\x98\x80", "F0 9F 98 80", "\xF0\x9F\x98\x80"},
+        {"windows-1252 umlauts", "windows-1252", "Gr\xC3\xB6\xC3\x9F" "e", "47 72 F6 DF 65",
+         "Gr\xC3\xB6\xC3\x9F" "e"},
+        {"unmappable becomes SUB, the rest stays", "windows-1252", "a\xE6\x97\xA5" "b", "61 1A 62",
+         "a\x1A" "b"},
+        {"Shift_JIS", "Shift_JIS", "\xE6\x97\xA5\xE6\x9C\xAC", "93 FA 96 7B",
+         "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"supplementary in windows-1252", "windows-1252", "\xF0\x9F\x98\x80", "1A", "\x1A"},
+    };
+    for (const Conversion& row : rows) {
+        SCOPED_TRACE(row.what);
+        HostTextMode mode(row.codePage);
+        std::string bytes = utf16ToMBCS(fromUTF8(row.text));
+        EXPECT_EQ(hex(bytes), row.bytes);
+        std::string back;
+        mbcsToUTF16(bytes).toUTF8String(back);
+        EXPECT_EQ(back, row.back);
+    }
+}
+
+TEST(CodePage, NameFollowsTheHostAtEveryCall) {
+    {
+        HostTextMode mode(nullptr);
+        EXPECT_EQ(codePageName(), "UTF-8");
+    }
+    {
+        HostTextMode mode("Shift_JIS");
+        EXPECT_EQ(codePageName(), "Shift_JIS");
+        SetMBDefaultCodePage("windows-1252");
+        EXPECT_EQ(hex(utf16ToMBCS(fromUTF8("\xC3\xA9"))), "E9");
+    }
+}
+
+TEST(CodePage, FailuresGiveEmptyText) {
+    HostTextMode mode("no-such-code-page");
+    EXPECT_TRUE(utf16ToMBCS(fromUTF8("abc")).empty());
+    EXPECT_TRUE(mbcsToUTF16("abc").isEmpty());
+    HostTextMode utf8(nullptr);
+    EXPECT_TRUE(utf16ToMBCS(icu::UnicodeString()).empty());
+    EXPECT_TRUE(mbcsToUTF16(std::string()).isEmpty());
+}
+
+TEST(CodePage, ZeroBytesAndIllegalInputAreConverted) {
+    HostTextMode mode(nullptr);
+    icu::UnicodeString text = mbcsToUTF16(std::string("a\0b", 3));
+    ASSERT_EQ(text.length(), 3);
+    EXPECT_EQ(text[1], 0);
+    EXPECT_EQ(text[2], u'b');
+    // An invalid UTF-8 byte is substituted, not an error.
+    icu::UnicodeString bad = mbcsToUTF16("a\xFF" "b");
+    ASSERT_EQ(bad.length(), 3);
+    EXPECT_EQ(bad[0], u'a');
+    EXPECT_EQ(bad[2], u'b');
+    // An unpaired surrogate is substituted on the way out.
+    icu::UnicodeString lone;
+    lone.append(static_cast<UChar>(0xD800)).append(u'x');
+    EXPECT_FALSE(utf16ToMBCS(lone).empty());
+}
+
+}  // namespace
