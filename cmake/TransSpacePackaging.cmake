@@ -25,6 +25,8 @@ install(FILES "${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfig.cmake"
               "${CMAKE_CURRENT_BINARY_DIR}/TransSpaceConfigVersion.cmake"
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/TransSpace)
 
+file(RELATIVE_PATH TRANSSPACE_PC_TO_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+string(REGEX REPLACE "/$" "" TRANSSPACE_PC_TO_PREFIX "${TRANSSPACE_PC_TO_PREFIX}")
 configure_file(cmake/transspace.pc.in "${CMAKE_CURRENT_BINARY_DIR}/transspace.pc" @ONLY)
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/transspace.pc"
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
