@@ -1,0 +1,24 @@
+// Text in the host's multibyte code page: conversion from UTF-8 that reports
+// what cannot be held, and the letter-case operations of the data-source
+// library. Every call asks the platform library for the current code page.
+#ifndef VORN_CODE_PAGE_H
+#define VORN_CODE_PAGE_H
+
+#include <string>
+
+// The ICU converter name of the host's current multibyte text.
+std::string GetHostCodePageName();
+
+// Converts UTF-8 text into the host's code page. False, with a one-line
+// reason in error, when the code page cannot be opened or holds no
+// character for a code point of the text (named as U+XXXX).
+bool ConvertUTF8ToHost(const std::string& utf8, std::string& mbcs, std::string& error);
+
+// Changes the letter case of host text: 0 to lower case, 1 to upper case,
+// anything else leaves it as it is. Text that cannot be converted stays as it is.
+std::string ChangeHostTextCase(const std::string& mbcs, int change);
+
+// A key equal for two host texts that differ only in letter case.
+std::string FoldHostTextCase(const std::string& mbcs);
+
+#endif
