@@ -7,7 +7,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include "TransSpaceData.h"
+#include "space/TransSpaceData.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 
-#include "TransSpaceData.h"
+#include "space/TransSpaceData.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "value/NumberText.h"
 
 #include <clocale>
 #include <memory>
@@ -7,7 +7,8 @@
 #include <unicode/fmtable.h>
 #include <unicode/numfmt.h>
 
-#include "TransValueImpl.h"
+#include "text/TransText.h"
+#include "value/TransValueImpl.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ TransString* format(Number value, const icu::Locale& locale, TransStatus& st) {
         st.failure(true);
         st.warning(true);
     }
-    return new TransString(reinterpret_cast<const unsigned short*>(result.getTerminatedBuffer()));
+    return TransStringAccess::newFromUTF16(result);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "Refusal.h"
+#include "value/Refusal.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #ifndef TRANSSPACE_VALUE_REFUSAL_H
 #define TRANSSPACE_VALUE_REFUSAL_H
 
-#include "TransValueImpl.h"
+#include "value/TransValueImpl.h"
 
 // A new empty string (slots 2, 3, 5 and 6).
 TransString* refuseString(TransStatus& st);

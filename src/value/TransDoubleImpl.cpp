@@ -1,9 +1,9 @@
-#include "TransDoubleImpl.h"
+#include "value/TransDoubleImpl.h"
 
 #include <unicode/locid.h>
 
-#include "NumberText.h"
-#include "Refusal.h"
+#include "value/NumberText.h"
+#include "value/Refusal.h"
 
 TransDoubleImpl::TransDoubleImpl(double value) : value(value) {}
 
@@ -46,7 +46,6 @@ double TransDoubleImpl::asDouble(const TransString&, const TransString&, TransSt
     return refuseDouble(st);
 }
 
-const XALAN_CPP_NAMESPACE::XalanDocument* TransDoubleImpl::asXalanDocument(
-    TransStatus& st) const {
+const XALAN_CPP_NAMESPACE::XalanDocument* TransDoubleImpl::asXalanDocument(TransStatus& st) const {
     return refuseDocument(st);
 }

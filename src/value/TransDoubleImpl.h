@@ -6,7 +6,7 @@
 
 #include <unicode/uversion.h>
 
-#include "TransValueImpl.h"
+#include "value/TransValueImpl.h"
 
 U_NAMESPACE_BEGIN
 class Locale;

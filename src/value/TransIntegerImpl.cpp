@@ -1,7 +1,7 @@
-#include "TransIntegerImpl.h"
+#include "value/TransIntegerImpl.h"
 
-#include "NumberText.h"
-#include "Refusal.h"
+#include "value/NumberText.h"
+#include "value/Refusal.h"
 
 TransIntegerImpl::TransIntegerImpl(std::int64_t value) : value(value) {}
 
@@ -34,7 +34,6 @@ double TransIntegerImpl::asDouble(const TransString&, const TransString&, TransS
     return refuseDouble(st);
 }
 
-const XALAN_CPP_NAMESPACE::XalanDocument* TransIntegerImpl::asXalanDocument(
-    TransStatus& st) const {
+const XALAN_CPP_NAMESPACE::XalanDocument* TransIntegerImpl::asXalanDocument(TransStatus& st) const {
     return refuseDocument(st);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "TransValueImpl.h"
+#include "value/TransValueImpl.h"
 
 class TransIntegerImpl : public TransValueImpl {
 public:

@@ -1,6 +1,6 @@
-#include "TransNullImpl.h"
+#include "value/TransNullImpl.h"
 
-#include "Refusal.h"
+#include "value/Refusal.h"
 
 TransValueImpl* TransNullImpl::clone() const { return new TransNullImpl; }
 

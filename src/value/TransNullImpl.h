@@ -2,7 +2,7 @@
 #ifndef TRANSSPACE_VALUE_TRANSNULLIMPL_H
 #define TRANSSPACE_VALUE_TRANSNULLIMPL_H
 
-#include "TransValueImpl.h"
+#include "value/TransValueImpl.h"
 
 class TransNullImpl : public TransValueImpl {
 public:

@@ -1,9 +1,8 @@
-#include "TransTextImpl.h"
+#include "value/TransTextImpl.h"
 
-#include <unicode/unistr.h>
-
-#include "NumberText.h"
-#include "Refusal.h"
+#include "text/TransText.h"
+#include "value/NumberText.h"
+#include "value/Refusal.h"
 
 TransTextImpl::TransTextImpl(const TransString& text) : text(text) {}
 
@@ -34,9 +33,7 @@ double TransTextImpl::asDouble(TransStatus& st) const {
     // The conversion reports on a status of its own: an empty text is the
     // parser's to refuse, not a warning of this call.
     TransStatus conversion;
-    const unsigned short* utf16 = text.asUTF16(conversion);
-    const double number =
-        parseNumber(icu::UnicodeString(reinterpret_cast<const UChar*>(utf16)));
+    const double number = parseNumber(aliasUTF16(text.asUTF16(conversion)));
     if (number == missingNumber) {
         st.failure(true);
         st.warning(true);

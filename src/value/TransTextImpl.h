@@ -4,7 +4,7 @@
 #ifndef TRANSSPACE_VALUE_TRANSTEXTIMPL_H
 #define TRANSSPACE_VALUE_TRANSTEXTIMPL_H
 
-#include "TransValueImpl.h"
+#include "value/TransValueImpl.h"
 
 class TransTextImpl : public TransValueImpl {
 public:

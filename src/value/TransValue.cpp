@@ -5,10 +5,10 @@
 
 #include <utility>
 
-#include "TransDoubleImpl.h"
-#include "TransNullImpl.h"
-#include "TransTextImpl.h"
-#include "TransValueImpl.h"
+#include "value/TransDoubleImpl.h"
+#include "value/TransNullImpl.h"
+#include "value/TransTextImpl.h"
+#include "value/TransValueImpl.h"
 
 TransValue::TransValue() : impl(new TransNullImpl) {}
 
