@@ -61,7 +61,7 @@ int ToISODateTime(std::string& out, double time, int parts, bool extended, bool 
     long long year;
     unsigned month, day;
     CivilFromDays(days, year, month, day);
-    char date[16], clock[16];
+    char date[48], clock[48];  // room for any value the formats can take
     std::snprintf(date, sizeof date, extended ? "%04lld-%02u-%02u" : "%04lld%02u%02u", year, month,
                   day);
     std::snprintf(clock, sizeof clock, extended ? "%02lld:%02lld:%02lld" : "%02lld%02lld%02lld",

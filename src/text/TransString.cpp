@@ -10,6 +10,27 @@
 #include "text/CodePage.h"
 #include "text/TransText.h"
 
+namespace {
+
+// Canonicalising the locale name costs more than upper-casing a short name,
+// so each thread keeps the locale of the last LC_CTYPE name it saw; the name
+// is still asked at every case mapping.
+const icu::Locale& characterTypeLocale() {
+    thread_local bool made = false;
+    thread_local std::string name;
+    thread_local icu::Locale locale;
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    if (current == nullptr) current = "";
+    if (!made || name != current) {
+        made = true;
+        name = current;
+        locale = icu::Locale::createCanonical(current);
+    }
+    return locale;
+}
+
+}  // namespace
+
 struct TransString::Data {
     icu::UnicodeString upper;  // made on the first comparison, dropped by trim
     icu::UnicodeString utf16;
@@ -28,7 +49,7 @@ struct TransString::Data {
     const icu::UnicodeString& upperView() {
         if (!upper.isEmpty() || (utf16.isEmpty() && mbcs.empty())) return upper;
         upper = utf16View();
-        upper.toUpper(icu::Locale::createCanonical(std::setlocale(LC_CTYPE, nullptr)));
+        upper.toUpper(characterTypeLocale());
         return upper;
     }
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/HostTextMode.h"
+#include "support/LiteralCodePage.h"
 #include "support/TextHelpers.h"
 
 namespace {
@@ -77,6 +78,39 @@ TEST(CodePage, ZeroBytesAndIllegalInputAreConverted) {
     icu::UnicodeString lone;
     lone.append(static_cast<UChar>(0xD800)).append(u'x');
     EXPECT_FALSE(utf16ToMBCS(lone).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The kept converter must give exactly what a fresh converter per call gives,
+// also when the host switches code pages between calls and after inputs that
+// leave a stateful converter mid-sequence.
+TEST(CodePage, KeptConverterMatchesAFreshOnePerCall) {
+    const char* pages[] = {nullptr,       "windows-1252", "Shift_JIS",  "GB18030",
+                           "UTF-16BE",    "ISO-2022-JP",  "no-such-cp", "windows-1252"};
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 400; ++round) {
+        const char* page = pages[next() % (sizeof pages / sizeof pages[0])];
+        HostTextMode mode(page);
+        std::string bytes;
+        icu::UnicodeString text;
+        int length = static_cast<int>(next() % 24);
+        for (int i = 0; i < length; ++i) {
+            bytes.push_back(static_cast<char>(next() >> 16));
+            uint32_t pick = next() >> 8;
+            // Mostly real characters, some surrogate halves, zeros and escapes.
+            UChar unit = static_cast<UChar>(pick % 7 == 0 ? 0xD800 + pick % 0x800
+                                            : pick % 11 == 0 ? 0x1B
+                                                             : pick % 0x3000);
+            text.append(unit);
+        }
+        SCOPED_TRACE(testing::Message() << (page ? page : "UTF-8 mode") << " round " << round);
+        EXPECT_EQ(mbcsToUTF16(bytes), literalMBCSToUTF16(bytes));
+        EXPECT_EQ(utf16ToMBCS(text), literalUTF16ToMBCS(text));
+    }
 }
 
 }  // namespace
