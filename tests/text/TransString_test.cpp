@@ -138,3 +138,20 @@ TEST(TransString, InternalAccessEndsAtTheFirstZeroUnit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each new upper-case copy follows the LC_CTYPE locale of its moment: Turkish
+// maps i to dotted capital I, so "i" and "I" are one key only elsewhere.
+TEST(TransString, CaseMappingFollowsTheCharacterTypeLocale) {
+    std::string restore = std::setlocale(LC_CTYPE, nullptr);
+    ASSERT_NE(std::setlocale(LC_CTYPE, "tr_TR.UTF-8"), nullptr);
+    TransString cachedI("i");
+    EXPECT_TRUE(TransString("I") < cachedI);
+    ASSERT_NE(std::setlocale(LC_CTYPE, "en_US.UTF-8"), nullptr);
+    EXPECT_FALSE(TransString("I") < TransString("i"));
+    EXPECT_TRUE(TransString("I") < cachedI);  // the cached copy keeps its mapping
+    std::setlocale(LC_CTYPE, restore.c_str());
+}
+
+}  // namespace
