@@ -67,22 +67,38 @@ bool ToUnicode(UConverter* c, const std::string& bytes, icu::UnicodeString& out)
 
 std::string GetHostCodePageName() { return qUTF8mode() ? "UTF-8" : VORNMBDefaultCodePage(); }
 
-bool ConvertUTF8ToHost(const std::string& utf8, std::string& mbcs, std::string& error) {
+VornHostTextConverter::VornHostTextConverter() : converter(nullptr), name(GetHostCodePageName()) {
+    UErrorCode status = U_ZERO_ERROR;
+    converter = ucnv_open(name.c_str(), &status);
+    if (U_FAILURE(status)) {
+        if (converter != nullptr) ucnv_close(converter);
+        converter = nullptr;
+    }
+}
+
+VornHostTextConverter::~VornHostTextConverter() {
+    if (converter != nullptr) ucnv_close(converter);
+}
+
+bool VornHostTextConverter::IsOpen() const { return converter != nullptr; }
+
+const std::string& VornHostTextConverter::GetCodePageName() const { return name; }
+
+bool VornHostTextConverter::FromUTF8(const std::string& utf8, std::string& mbcs,
+                                     std::string& error) {
     mbcs.clear();
     if (utf8.empty()) return true;
-    std::string name;
-    Converter c = OpenHostConverter(name);
-    if (!c) {
+    if (converter == nullptr) {
         error = "the host code page \"" + name + "\" cannot be opened";
         return false;
     }
     icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
-    if (FromUnicode(c.get(), text, mbcs)) return true;
+    if (FromUnicode(converter, text, mbcs)) return true;
     // Find the first code point without a mapping, to name it.
     std::string single;
     for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
         UChar32 cp = text.char32At(i);
-        if (!FromUnicode(c.get(), icu::UnicodeString(cp), single)) {
+        if (!FromUnicode(converter, icu::UnicodeString(cp), single)) {
             char hex[16];
             std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(cp));
             error = std::string("the character ") + hex + " cannot be held in the code page \"" +
@@ -94,6 +110,13 @@ bool ConvertUTF8ToHost(const std::string& utf8, std::string& mbcs, std::string& 
     error = "the text cannot be converted to the code page \"" + name + "\"";
     mbcs.clear();
     return false;
+}
+
+bool ConvertUTF8ToHost(const std::string& utf8, std::string& mbcs, std::string& error) {
+    mbcs.clear();
+    if (utf8.empty()) return true;
+    VornHostTextConverter converter;
+    return converter.FromUTF8(utf8, mbcs, error);
 }
 
 std::string ChangeHostTextCase(const std::string& mbcs, int change) {

@@ -6,8 +6,30 @@
 
 #include <string>
 
+struct UConverter;
+
 // The ICU converter name of the host's current multibyte text.
 std::string GetHostCodePageName();
+
+// A converter from UTF-8 into the host's code page as it was when the
+// converter was made, for converting many texts at once. One thread at a time.
+class VornHostTextConverter {
+public:
+    VornHostTextConverter();
+    ~VornHostTextConverter();
+    VornHostTextConverter(const VornHostTextConverter&) = delete;
+    VornHostTextConverter& operator=(const VornHostTextConverter&) = delete;
+
+    // False when ICU cannot open the code page.
+    bool IsOpen() const;
+    const std::string& GetCodePageName() const;
+    // As ConvertUTF8ToHost.
+    bool FromUTF8(const std::string& utf8, std::string& mbcs, std::string& error);
+
+private:
+    UConverter* converter;
+    std::string name;
+};
 
 // Converts UTF-8 text into the host's code page. False, with a one-line
 // reason in error, when the code page cannot be opened or holds no
