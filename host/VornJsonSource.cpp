@@ -189,7 +189,10 @@ private:
 
     long long Integer(const json& j, const std::string& path, long long low,
                       long long high) const {
-        std::string range = "an integer from " + std::to_string(low) + " to " + std::to_string(high);
+        std::string range = high == INT64_MAX
+                                ? "an integer of " + std::to_string(low) + " or more"
+                                : "an integer from " + std::to_string(low) + " to " +
+                                      std::to_string(high);
         if (j.is_number_unsigned()) {
             auto u = j.get<unsigned long long>();
             if (u > static_cast<unsigned long long>(high))
