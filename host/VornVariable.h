@@ -32,9 +32,10 @@ OBS StringOBS(const std::string& text);
 double VORNLowestValue();
 double VORNHighestValue();
 
+// Both enumerations may hold any int: codes outside the named ones are kept.
 struct VORN_Variable_Enumerations {
-    enum Alignment { AlignLeft = 0, AlignRight = 1, AlignCenter = 2 };
-    enum MeasurementLevel {
+    enum Alignment : int { AlignLeft = 0, AlignRight = 1, AlignCenter = 2 };
+    enum MeasurementLevel : int {
         MeasureUnknown = 0,
         MeasureNominal = 1,
         MeasureOrdinal = 2,
