@@ -1,0 +1,127 @@
+#include "support/SchemaValidator.h"
+
+#include <cstdlib>
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/common/Grammar.hpp>
+
+#include <unicode/unistr.h>
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+std::string utf8(const XMLCh* text) {
+    std::string out;
+    if (text != nullptr) icu::UnicodeString(text).toUTF8String(out);
+    return out;
+}
+
+class CollectingHandler : public ErrorHandler {
+public:
+    explicit CollectingHandler(std::vector<std::string>& errors) : errors(errors) {}
+    void warning(const SAXParseException&) override {}
+    void error(const SAXParseException& e) override { add(e); }
+    void fatalError(const SAXParseException& e) override { add(e); }
+    void resetErrors() override {}
+
+private:
+    void add(const SAXParseException& e) {
+        errors.push_back(std::to_string(e.getLineNumber()) + ":" +
+                         std::to_string(e.getColumnNumber()) + ": " + utf8(e.getMessage()));
+    }
+    std::vector<std::string>& errors;
+};
+
+}  // namespace
+
+SchemaValidator::SchemaValidator(const std::string& schemaPath)
+    : parser(new XercesDOMParser), grammarLoaded(false) {
+    parser->setDoNamespaces(true);
+    parser->setDoSchema(true);
+    parser->setValidationScheme(XercesDOMParser::Val_Always);
+    parser->setValidationSchemaFullChecking(true);
+    parser->setValidationConstraintFatal(false);
+    // Only the grammar loaded here counts; the schemaLocation hint names a
+    // web address that a test must not fetch.
+    parser->setLoadSchema(false);
+    parser->useCachedGrammarInParse(true);
+    CollectingHandler handler(schemaErrors);
+    parser->setErrorHandler(&handler);
+    try {
+        grammarLoaded =
+            parser->loadGrammar(schemaPath.c_str(), Grammar::SchemaGrammarType, true) != nullptr;
+    } catch (...) {
+        schemaErrors.push_back("the schema could not be loaded: " + schemaPath);
+    }
+    if (!schemaErrors.empty()) grammarLoaded = false;
+    parser->setErrorHandler(nullptr);
+}
+
+SchemaValidator::~SchemaValidator() = default;
+
+std::string SchemaValidator::dictionarySchemaPath() {
+    const char* dir = std::getenv("TRANSSPACE_SOURCE_DIR");
+#ifdef TRANSSPACE_SOURCE_DIR
+    if (dir == nullptr) dir = TRANSSPACE_SOURCE_DIR;
+#endif
+    return std::string(dir != nullptr ? dir : ".") + "/schema/dictionary-1.0.xsd";
+}
+
+std::vector<std::string> SchemaValidator::validate(const std::u16string& xmlText) const {
+    std::vector<std::string> errors;
+    if (!grammarLoaded) {
+        errors.push_back("no schema loaded");
+        return errors;
+    }
+    CollectingHandler handler(errors);
+    parser->setErrorHandler(&handler);
+    MemBufInputSource input(reinterpret_cast<const XMLByte*>(xmlText.data()),
+                            xmlText.size() * sizeof(char16_t), "dictionary");
+    // The bytes are this machine's UTF-16; the declaration may name another
+    // encoding for the text it describes.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    input.setEncoding(XMLUni::fgUTF16BEncodingString);
+#else
+    input.setEncoding(XMLUni::fgUTF16LEncodingString);
+#endif
+    try {
+        parser->parse(input);
+    } catch (...) {
+        errors.push_back("the parser threw");
+    }
+    parser->setErrorHandler(nullptr);
+    parser->resetDocumentPool();
+    return errors;
+}
+
+std::vector<std::string> SchemaValidator::validate(const DOMDocument* document) const {
+    static const XMLCh ls[] = {'L', 'S', 0};
+    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(ls);
+    DOMLSSerializer* serializer = impl->createLSSerializer();
+    std::u16string text;
+    try {
+        XMLCh* written = serializer->writeToString(document);
+        if (written != nullptr) text = written;
+        XMLString::release(&written);
+    } catch (...) {
+    }
+    serializer->release();
+    if (text.empty()) return {"the document could not be serialised"};
+    return validate(text);
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out;
+}
