@@ -116,8 +116,8 @@ private:
         const int32_t length = static_cast<int32_t>(std::strlen(mbcs));
         std::u16string out(static_cast<size_t>(2 * length + 1), u'\0');
         UErrorCode err = U_ZERO_ERROR;
-        const int32_t written = ucnv_toUChars(converter, out.data(), 2 * length + 1, mbcs, length,
-                                              &err);
+        const int32_t written =
+            ucnv_toUChars(converter, out.data(), 2 * length + 1, mbcs, length, &err);
         out.resize(U_FAILURE(err) ? 0 : static_cast<size_t>(written));
         return out;
     }

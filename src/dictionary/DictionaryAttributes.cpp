@@ -32,13 +32,12 @@ bool DictionaryBuilder::addFileAttributes(const VORN_DataSource& source, DOMElem
     DOMElement* s = makeAttributeSet(attributes);
     if (s == nullptr) return false;
     placeUnderRoot(root, s, rootKindCount,
-                   {kindMultipleResponseSet, kindVariableSet, kindValueLabelSet,
-                    kindWeightVariable, kindVariable});
+                   {kindMultipleResponseSet, kindVariableSet, kindValueLabelSet, kindWeightVariable,
+                    kindVariable});
     return true;
 }
 
-bool DictionaryBuilder::addVariableAttributes(const VORN_Variable& v,
-                                              DOMElement* variableElement) {
+bool DictionaryBuilder::addVariableAttributes(const VORN_Variable& v, DOMElement* variableElement) {
     const DatasourceAttributes attributes = v.GetAttributes();
     DOMElement* s = makeAttributeSet(attributes);
     if (s == nullptr) return false;

@@ -42,7 +42,7 @@ DOMDocument* DictionaryBuilder::build(const VORN_DataSource& source) {
     std::vector<std::string> locales;
     const std::string& localeText =
         GetServerLocaleList(localeName, locales) >= 1 && !locales.empty() ? locales.front()
-                                                                           : localeName;
+                                                                          : localeName;
     root->setAttribute(u"locale", mbcsToUTF16(localeText).getTerminatedBuffer());
 
     std::string created;
@@ -118,8 +118,8 @@ void DictionaryBuilder::placeUnderRoot(DOMElement* root, DOMElement* e, RootKind
     // the newest element of a kind is its last one, unless it was placed by a
     // chain that does not start at its own kind: then the earlier ones stay
     // after it.
-    const bool nowLast = own != rootKindCount &&
-                         (lastUnderRoot[own] == nullptr || *chain.begin() == own);
+    const bool nowLast =
+        own != rootKindCount && (lastUnderRoot[own] == nullptr || *chain.begin() == own);
     DOMNode* ref = root->getFirstChild();
     for (RootKind kind : chain) {
         if (lastUnderRoot[kind] != nullptr) {

@@ -63,13 +63,13 @@ unsigned DictionaryBuilder::addMultipleResponseSets(const VORN_DataSource& sourc
     return static_cast<unsigned>(sets.size());
 }
 
-int DictionaryBuilder::addMultipleResponseSet(const VariableSet& set,
-                                              const VORN_DataSource& source, DOMElement* root) {
+int DictionaryBuilder::addMultipleResponseSet(const VariableSet& set, const VORN_DataSource& source,
+                                              DOMElement* root) {
     DOMElement* m = element(u"multipleResponseSet");
     setTextAttribute(m, u"name", set.GetName(VariableSet::KeepCase));
     placeUnderRoot(root, m, kindMultipleResponseSet,
-                   {kindMultipleResponseSet, kindVariableSet, kindValueLabelSet,
-                    kindWeightVariable, kindVariable});
+                   {kindMultipleResponseSet, kindVariableSet, kindValueLabelSet, kindWeightVariable,
+                    kindVariable});
     if (set.GetType() == VariableSet::DichotomySet) {
         appendValueElement(document, m, u"multipleResponseSetCategoryLabels",
                            set.qUseVariableCategoryLabels() ? u"countedValues" : u"variableLabels");

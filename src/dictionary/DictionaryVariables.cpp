@@ -14,32 +14,40 @@ namespace {
 
 const XMLCh* alignmentWord(int alignment) {
     switch (alignment) {
-        case 0: return u"left";
-        case 1: return u"right";
-        case 2: return u"center";
-        default: return u"";
+        case 0:
+            return u"left";
+        case 1:
+            return u"right";
+        case 2:
+            return u"center";
+        default:
+            return u"";
     }
 }
 
 const XMLCh* measurementLevelWord(int level) {
     switch (level) {
-        case 0: return u"unknown";
-        case 1: return u"nominal";
-        case 2: return u"ordinal";
-        case 3: return u"scale";
-        default: return u"";
+        case 0:
+            return u"unknown";
+        case 1:
+            return u"nominal";
+        case 2:
+            return u"ordinal";
+        case 3:
+            return u"scale";
+        default:
+            return u"";
     }
 }
 
 // Format names by code; the gaps are codes without a name.
 const XMLCh* const formatNames[] = {
-    nullptr,   u"A",      u"AHEX",   u"COMMA",  u"DOLLAR",  u"F",       u"IB",     u"IBHEX",
-    u"P",      u"PIB",    u"PK",     u"RB",     u"RBHEX",   nullptr,    nullptr,   u"Z",
-    u"N",      u"E",      nullptr,   nullptr,   u"DATE",    u"TIME",    u"DATETIME", u"ADATE",
-    u"JDATE",  u"DTIME",  u"WKDAY",  u"MONTH",  u"MOYR",    u"QYR",     u"WKYR",   u"PERCENT",
-    u"DOT",    u"CCA",    u"CCB",    u"CCC",    u"CCD",     u"CCE",     u"EDATE",  u"SDATE",
-    u"G",      u"LNUMBER", u"LDATE", u"LTIME",  u"LCA",     u"LCB",     u"LCC",    u"LCD",
-    u"LCE",    u"LCF",    u"LCG",    u"LCH",    u"LCI",     u"LCJ"};
+    nullptr,  u"A",    u"AHEX",  u"COMMA", u"DOLLAR",   u"F",       u"IB",    u"IBHEX", u"P",
+    u"PIB",   u"PK",   u"RB",    u"RBHEX", nullptr,     nullptr,    u"Z",     u"N",     u"E",
+    nullptr,  nullptr, u"DATE",  u"TIME",  u"DATETIME", u"ADATE",   u"JDATE", u"DTIME", u"WKDAY",
+    u"MONTH", u"MOYR", u"QYR",   u"WKYR",  u"PERCENT",  u"DOT",     u"CCA",   u"CCB",   u"CCC",
+    u"CCD",   u"CCE",  u"EDATE", u"SDATE", u"G",        u"LNUMBER", u"LDATE", u"LTIME", u"LCA",
+    u"LCB",   u"LCC",  u"LCD",   u"LCE",   u"LCF",      u"LCG",     u"LCH",   u"LCI",   u"LCJ"};
 constexpr int namedFormatCount = sizeof(formatNames) / sizeof(formatNames[0]);
 
 const XMLCh* formatName(int code) {
@@ -124,7 +132,8 @@ int DictionaryBuilder::addMissingValues(const VORN_Variable& v, DOMElement* vari
         if (value == nullptr) continue;
         DOMElement* m = element(u"missingValue");
         if (type != 0) {
-            const std::size_t limit = type > 0 ? std::min<std::size_t>(type, sizeof value->text) : 0;
+            const std::size_t limit =
+                type > 0 ? std::min<std::size_t>(type, sizeof value->text) : 0;
             setTextAttribute(m, u"data", cutAtBlank(value->text, limit));
         } else {
             std::uint64_t bits = 0;
@@ -138,7 +147,8 @@ int DictionaryBuilder::addMissingValues(const VORN_Variable& v, DOMElement* vari
         }
         if (n < 0 && i == 0) m->setAttribute(u"type", u"lowerBound");
         if (n < 0 && i == 1) m->setAttribute(u"type", u"upperBound");
-        placeInside(variableElement, m, {u"missingValue", u"variableWriteFormat", u"variableFormat"});
+        placeInside(variableElement, m,
+                    {u"missingValue", u"variableWriteFormat", u"variableFormat"});
     }
     return n;
 }

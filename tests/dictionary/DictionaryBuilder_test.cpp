@@ -48,7 +48,8 @@ VORN_DataSource randomSource(std::mt19937& rng) {
         const int labels = pick(4);
         for (int k = 0; k < labels; ++k) {
             if (text)
-                v.AddValueLabel("c" + std::to_string(k) + (pick(2) ? " x" : ""), "L" + std::to_string(k));
+                v.AddValueLabel("c" + std::to_string(k) + (pick(2) ? " x" : ""),
+                                "L" + std::to_string(k));
             else
                 v.AddValueLabel(k + 0.25 * pick(4), "L" + std::to_string(k));
         }
@@ -107,8 +108,8 @@ TEST_F(DictionaryTest, HeaderRowCountAndLocale) {
         std::int64_t rows;
         const char* text;  // null: no rowCount
     };
-    const Row rows[] = {{-1, nullptr}, {0, "0"}, {3000000000LL, "3000000000"},
-                        {INT64_MAX, "9223372036854775807"}};
+    const Row rows[] = {
+        {-1, nullptr}, {0, "0"}, {3000000000LL, "3000000000"}, {INT64_MAX, "9223372036854775807"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.rows);
         VORN_DataSource source;
@@ -131,9 +132,10 @@ TEST_F(DictionaryTest, HeaderRowCountAndLocale) {
 
 TEST_F(DictionaryTest, EverySectionInItsOrder) {
     DocumentPtr d = build(*loadExample("survey.json"));
-    EXPECT_EQ(kinds(d->getDocumentElement()),
-              (std::vector<std::string>{"variable", "weightVariable", "valueLabelSet", "variableSet",
-                                        "multipleResponseSet", "attributeSet", "extension"}));
+    EXPECT_EQ(
+        kinds(d->getDocumentElement()),
+        (std::vector<std::string>{"variable", "weightVariable", "valueLabelSet", "variableSet",
+                                  "multipleResponseSet", "attributeSet", "extension"}));
     // The section elements live only under the root.
     for (const char16_t* tag : {u"variable", u"weightVariable", u"valueLabelSet", u"variableSet",
                                 u"multipleResponseSet"}) {
@@ -161,17 +163,20 @@ TEST_F(DictionaryTest, PlacementChainsWhenEarlierSectionsAreMissing) {
            "attributes": [{"name": "k", "values": ["v"]}],
            "extensions": [{"type": 15, "data": "01"}, {"type": 2, "data": "02"}])";
     const Row rows[] = {
-        {"no variables", R"({"variables": [],)" + sets + "}",
+        {"no variables",
+         R"({"variables": [],)" + sets + "}",
          {"variableSet", "multipleResponseSet", "attributeSet", "extension"}},
         {"no weight",
-         R"({"variables": [{"name": "a", "valueLabels": [[1, "one"]]}, {"name": "b"}],)" + sets + "}",
+         R"({"variables": [{"name": "a", "valueLabels": [[1, "one"]]}, {"name": "b"}],)" + sets +
+             "}",
          {"variable", "valueLabelSet", "variableSet", "multipleResponseSet", "attributeSet",
           "extension"}},
         {"no value labels",
          R"({"variables": [{"name": "a"}, {"name": "w"}], "weight": "w",)" + sets + "}",
          {"variable", "weightVariable", "variableSet", "multipleResponseSet", "attributeSet",
           "extension"}},
-        {"attributes only", R"({"variables": [], "attributes": [{"name": "k", "values": []}]})",
+        {"attributes only",
+         R"({"variables": [], "attributes": [{"name": "k", "values": []}]})",
          {"attributeSet"}},
         {"multiple-response set after labels",
          R"({"variables": [{"name": "a", "valueLabels": [[1, "one"]]}],
@@ -245,15 +250,18 @@ TEST_F(DictionaryTest, SchemaRejectsBrokenDocuments) {
              DOMNode* owner = d->getElementsByTagName(u"valueLabelVariable")->item(0);
              owner->getParentNode()->removeChild(owner)->release();
          }},
-        {"missing name", [](DOMDocument* d) {
+        {"missing name",
+         [](DOMDocument* d) {
              static_cast<DOMElement*>(d->getElementsByTagName(u"variableSetVariable")->item(0))
                  ->removeAttribute(u"name");
          }},
-        {"lower-case hex", [](DOMDocument* d) {
+        {"lower-case hex",
+         [](DOMDocument* d) {
              static_cast<DOMElement*>(d->getElementsByTagName(u"extension")->item(0))
                  ->setAttribute(u"data", u"ff");
          }},
-        {"another namespace", [](DOMDocument* d) {
+        {"another namespace",
+         [](DOMDocument* d) {
              d->getDocumentElement()->setAttribute(u"xmlns", u"http://elsewhere.invalid/data");
          }},
     };

@@ -84,14 +84,13 @@ std::string attr(const DOMElement* e, const char* name) {
     return utf8(e->getAttribute(xmlch(name).c_str()));
 }
 
-bool hasAttr(const DOMElement* e, const char* name) {
-    return e->hasAttribute(xmlch(name).c_str());
-}
+bool hasAttr(const DOMElement* e, const char* name) { return e->hasAttribute(xmlch(name).c_str()); }
 
 std::vector<std::string> attrNames(const DOMElement* e) {
     std::vector<std::string> out;
     const DOMNamedNodeMap* map = e->getAttributes();
-    for (XMLSize_t i = 0; i < map->getLength(); ++i) out.push_back(utf8(map->item(i)->getNodeName()));
+    for (XMLSize_t i = 0; i < map->getLength(); ++i)
+        out.push_back(utf8(map->item(i)->getNodeName()));
     return out;
 }
 

@@ -28,9 +28,8 @@ protected:
     DictionaryTest() : validator(SchemaValidator::dictionarySchemaPath()) {}
 
     // The builder's document; fails the test when it does not validate.
-    DocumentPtr build(const VORN_DataSource& source,
-                      DictionaryBuilder::Placement placement =
-                          DictionaryBuilder::Placement::remembered);
+    DocumentPtr build(const VORN_DataSource& source, DictionaryBuilder::Placement placement =
+                                                         DictionaryBuilder::Placement::remembered);
 
     // The document as XML text, without pretty printing.
     static std::u16string serialise(const XERCES_CPP_NAMESPACE::DOMDocument* document);
@@ -40,7 +39,7 @@ protected:
     // One of examples/*.json.
     static std::unique_ptr<VORN_DataSource> loadExample(const std::string& file);
 
-    TransSpace space;  // first member: the runtime outlives everything below
+    TransSpace space;                // first member: the runtime outlives everything below
     HostTextMode textMode{nullptr};  // UTF-8 unless a test pins another code page
     SchemaValidator validator;
 };
@@ -54,7 +53,7 @@ bool hasAttr(const XERCES_CPP_NAMESPACE::DOMElement* e, const char* name);
 // The names of e's attributes in document order.
 std::vector<std::string> attrNames(const XERCES_CPP_NAMESPACE::DOMElement* e);
 // The child elements of parent named tag.
-std::vector<XERCES_CPP_NAMESPACE::DOMElement*> children(
-    const XERCES_CPP_NAMESPACE::DOMNode* parent, const char* tag);
+std::vector<XERCES_CPP_NAMESPACE::DOMElement*> children(const XERCES_CPP_NAMESPACE::DOMNode* parent,
+                                                        const char* tag);
 
 #endif

@@ -39,7 +39,8 @@ std::vector<std::string> missingValues(const DOMDocument* d) {
 std::vector<std::string> valueLabels(const DOMDocument* d) {
     std::vector<std::string> out;
     const DOMElement* set = children(d->getDocumentElement(), "valueLabelSet").at(0);
-    for (DOMElement* l : children(set, "valueLabel")) out.push_back(attr(l, "value") + "=" + attr(l, "label"));
+    for (DOMElement* l : children(set, "valueLabel"))
+        out.push_back(attr(l, "value") + "=" + attr(l, "label"));
     return out;
 }
 
@@ -115,11 +116,11 @@ TEST_F(DictionaryTest, FormatNames) {
         int code;
         const char* name;
     };
-    const Row rows[] = {{1, "A"},       {5, "F"},      {7, "IBHEX"},  {12, "RBHEX"},   {13, ""},
-                        {14, ""},       {15, "Z"},     {17, "E"},     {18, ""},        {20, "DATE"},
-                        {31, "PERCENT"}, {32, "DOT"},  {33, "CCA"},   {40, "G"},       {41, "LNUMBER"},
-                        {53, "LCJ"},    {54, ""},      {84, ""},      {85, "MTIME"},   {86, "YMDHMS"},
-                        {87, ""},       {0, ""},       {-5, ""}};
+    const Row rows[] = {{1, "A"},        {5, "F"},    {7, "IBHEX"}, {12, "RBHEX"}, {13, ""},
+                        {14, ""},        {15, "Z"},   {17, "E"},    {18, ""},      {20, "DATE"},
+                        {31, "PERCENT"}, {32, "DOT"}, {33, "CCA"},  {40, "G"},     {41, "LNUMBER"},
+                        {53, "LCJ"},     {54, ""},    {84, ""},     {85, "MTIME"}, {86, "YMDHMS"},
+                        {87, ""},        {0, ""},     {-5, ""}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.code);
         VORN_Variable var("v");
@@ -152,7 +153,8 @@ TEST_F(DictionaryTest, NumericMissingValues) {
         {"open high end", -2, {100, highest}, {"100/lowerBound", "highest/upperBound"}},
         {"decimal text", 3, {0.12345, -2.5, 1000000}, {"0.123", "-2.5", "1000000"}},
         {"halves round to even", 3, {0.0625, 0.0635, -0.0004}, {"0.062", "0.064", "-0"}},
-        {"the words only by exact bits", 2,
+        {"the words only by exact bits",
+         2,
          {fromBits(0xFFEFFFFFFFFFFFFDull), fromBits(0x7FEFFFFFFFFFFFFEull)},
          {"-179769313486231530000" + std::string(288, '0'),
           "179769313486231550000" + std::string(288, '0')}},
@@ -259,7 +261,8 @@ TEST_F(DictionaryTest, DecimalTextIgnoresTheNumericLocale) {
 
 TEST_F(DictionaryTest, VariableSetsSkipUnknownMembers) {
     VORN_DataSource source;
-    for (const char* name : {"age", "sex", "shop1", "shop2"}) source.AddVariable(VORN_Variable(name));
+    for (const char* name : {"age", "sex", "shop1", "shop2"})
+        source.AddVariable(VORN_Variable(name));
     VariableSet demo("demo");
     demo.SetVariableNames({"age", "SEX", "nosuch"});
     source.AddVariableSet(demo);
@@ -287,16 +290,18 @@ TEST_F(DictionaryTest, VariableSetsSkipUnknownMembers) {
     ASSERT_EQ(plain.size(), 2u);
     EXPECT_EQ(attr(plain[0], "name"), "demo");
     std::vector<std::string> members;
-    for (DOMElement* m : children(plain[0], "variableSetVariable")) members.push_back(attr(m, "name"));
+    for (DOMElement* m : children(plain[0], "variableSetVariable"))
+        members.push_back(attr(m, "name"));
     EXPECT_EQ(members, (std::vector<std::string>{"age", "sex"}));  // the source's own spelling
     EXPECT_TRUE(childElements(plain[1]).empty());
 
     const std::vector<DOMElement*> mr = children(root, "multipleResponseSet");
     ASSERT_EQ(mr.size(), 3u);
-    EXPECT_EQ(childNames(mr[0]),
-              (std::vector<std::string>{"multipleResponseSetCategoryLabels",
-                                        "multipleResponseSetDichotomy", "multipleResponseSetLabel",
-                                        "multipleResponseSetVariable", "multipleResponseSetVariable"}));
+    EXPECT_EQ(
+        childNames(mr[0]),
+        (std::vector<std::string>{"multipleResponseSetCategoryLabels",
+                                  "multipleResponseSetDichotomy", "multipleResponseSetLabel",
+                                  "multipleResponseSetVariable", "multipleResponseSetVariable"}));
     const std::vector<DOMElement*> shopChildren = childElements(mr[0]);
     EXPECT_EQ(attr(shopChildren[0], "value"), "countedValues");
     EXPECT_EQ(attr(shopChildren[1], "value"), "1");
@@ -338,8 +343,8 @@ TEST_F(DictionaryTest, CustomAttributes) {
         const char* type;
         std::vector<std::string> values;
     };
-    const Expected expected[] = {{"$Kind", "system", {"x1"}}, {"Origin", "user", {"A", "B"}},
-                                 {"", "user", {}}};
+    const Expected expected[] = {
+        {"$Kind", "system", {"x1"}}, {"Origin", "user", {"A", "B"}}, {"", "user", {}}};
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(attr(attributes[i], "name"), expected[i].name);
@@ -366,9 +371,8 @@ TEST_F(DictionaryTest, ExtensionRecords) {
     struct Expected {
         const char *type, *elementSize, *length, *data;
     };
-    const Expected expected[] = {{"2", "1", "0", ""},
-                                 {"3", "4", "2", "01000000FF000000"},
-                                 {"15", "2", "1", "000F"}};
+    const Expected expected[] = {
+        {"2", "1", "0", ""}, {"3", "4", "2", "01000000FF000000"}, {"15", "2", "1", "000F"}};
     for (std::size_t i = 0; i < x.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(attr(x[i], "type"), expected[i].type);
@@ -395,7 +399,9 @@ TEST_F(DictionaryTest, TextsFromAWindowsCodePageArriveIntact) {
     HostTextMode codePage("windows-1252");
     // \xE9 is U+00E9, \x80 the euro sign, \x96 an en dash in windows-1252.
     VORN_Variable v("caf\xE9");
-    v.SetLabel("Preis in \x80 \x96 gr\xF6\xDF" "e");
+    v.SetLabel(
+        "Preis in \x80 \x96 gr\xF6\xDF"
+        "e");
     v.AddValueLabel(1, "\xE9t\xE9");
     v.AddAttribute("\xA7note", {"\xBD"});
     VORN_DataSource source = oneVariable(v);
