@@ -15,13 +15,8 @@
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
 #include "support/SchemaValidator.h"
+#include "support/XmlDocuments.h"
 
-struct DocumentRelease {
-    void operator()(XERCES_CPP_NAMESPACE::DOMDocument* d) const {
-        if (d != nullptr) d->release();
-    }
-};
-using DocumentPtr = std::unique_ptr<XERCES_CPP_NAMESPACE::DOMDocument, DocumentRelease>;
 
 class DictionaryTest : public ::testing::Test {
 protected:

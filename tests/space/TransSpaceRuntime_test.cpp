@@ -13,6 +13,7 @@
 
 #include "TransSpace.h"
 #include "support/TextHelpers.h"
+#include "support/XmlDocuments.h"
 
 namespace {
 
@@ -43,6 +44,19 @@ void expectXPathUp() {
     EXPECT_EQ(result->num(), 7.0);
 }
 
+// A document value stored in the space, found again and queried.
+void expectDocumentValueWorks(TransSpace& space) {
+    DocumentPtr document = parseXml(std::string("<probe answer=\"42\"/>"));
+    ASSERT_NE(document, nullptr);
+    TransStatus st;
+    ASSERT_TRUE(space.add(text("document"), TransValue(document.get()), st));
+    document.reset();
+    const TransValue found = space.find(text("Document"));
+    EXPECT_EQ(found.asDouble(text("/probe"), text("@answer"), st), 42.0);
+    EXPECT_FALSE(st.failure() || st.warning());
+    EXPECT_TRUE(space.remove(text("document")));
+}
+
 void expectSpaceWorks(TransSpace& space, const char* what) {
     SCOPED_TRACE(what);
     TransStatus st;
@@ -51,6 +65,7 @@ void expectSpaceWorks(TransSpace& space, const char* what) {
     EXPECT_TRUE(space.remove(text("probe")));
     expectParserPlatformUp();
     expectXPathUp();
+    expectDocumentValueWorks(space);
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// A document value: its own copy of an XML document, with what the XPath
+// processor needs to read it. It never changes after construction; a clone
+// shares nothing with the value it was made from. Every XML object here needs
+// the XML runtime, so a document value lives only while a TransSpace exists.
+#ifndef TRANSSPACE_VALUE_TRANSDOMIMPL_H
+#define TRANSSPACE_VALUE_TRANSDOMIMPL_H
+
+#include <memory>
+
+
+#include "value/TransValueImpl.h"
+#include "value/XPathAnswer.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+XERCES_CPP_NAMESPACE_END
+
+namespace XALAN_CPP_NAMESPACE {
+class XalanNode;
+class XercesParserLiaison;
+class XPathEvaluator;
+}  // namespace XALAN_CPP_NAMESPACE
+
+class VORN_DataSource;
+
+class TransDOMImpl : public TransValueImpl {
+public:
+    using DOMDocument = XERCES_CPP_NAMESPACE::DOMDocument;
+
+    // Holds a copy of the document element of source (nothing else of it);
+    // null, or a document without an element, gives an empty document. The
+    // caller keeps source. Exceptions of the XML libraries pass through.
+    explicit TransDOMImpl(const DOMDocument* source);
+    // Holds the dictionary document of source, taken over without copying;
+    // an empty document when it could not be built. Exceptions of the build
+    // pass through.
+    explicit TransDOMImpl(const VORN_DataSource& source);
+    TransDOMImpl(const TransDOMImpl& other);  // a deep copy with its own XML objects
+    TransDOMImpl& operator=(const TransDOMImpl&) = delete;
+    ~TransDOMImpl() override;
+
+    TransValueImpl* clone() const override;
+    TransString* asString(TransStatus& st) const override;
+    TransString* asString(const TransString& contextPath, const TransString& expression,
+                          TransStatus& st) const override;
+    TransStringList* asStringList(const TransString& contextPath, const TransString& expression,
+                                  TransStatus& st) const override;
+    TransString* asMBCSXML(TransStatus& st) const override;
+    TransString* asUTF16XML(TransStatus& st) const override;
+    double asDouble(TransStatus& st) const override;
+    double asDouble(const TransString& contextPath, const TransString& expression,
+                    TransStatus& st) const override;
+    const XALAN_CPP_NAMESPACE::XalanDocument* asXalanDocument(TransStatus& st) const override;
+
+private:
+    void createXalanObjects();
+    void copyDocument(const DOMDocument* source);
+    // Makes xalanDocument from the finished document.
+    void createXalanView();
+    // Frees whatever the constructor made so far, in destruction order.
+    void destroy() noexcept;
+
+    // The serialised document, in the host's code page (utf16 false) or in
+    // UTF-16; the failure flag when the serializer gives up.
+    TransString* serialize(bool utf16, TransStatus& st) const;
+    // The result of expression at the first node that contextPath selects;
+    // an empty answer, with the failure flag, when there is none. Leaves st
+    // otherwise unchanged.
+    XPathAnswer evaluate(const char16_t* contextPath, const char16_t* expression,
+                         TransStatus& st) const;
+    // The node that queries start from: the Xalan view, or for a document
+    // without an element a stand-in (see EmptyDocumentRoot).
+    XALAN_CPP_NAMESPACE::XalanNode* queryRoot() const;
+
+    DOMDocument* document;
+    XALAN_CPP_NAMESPACE::XercesParserLiaison* liaison;
+    XALAN_CPP_NAMESPACE::XalanDocument* xalanDocument;  // owned by liaison
+    XALAN_CPP_NAMESPACE::XPathEvaluator* evaluator;
+    // Only for a document without an element.
+    std::unique_ptr<struct EmptyDocumentRoot> emptyRoot;
+};
+
+#endif

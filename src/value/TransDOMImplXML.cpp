@@ -1,0 +1,92 @@
+// XML text of document values: the Load and Save serializer of the XML
+// library writes the whole document into a memory buffer per call.
+#include <xercesc/dom/DOMConfiguration.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSOutput.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <string>
+
+#include "text/CodePage.h"
+#include "text/TransText.h"
+#include "value/DocumentDepth.h"
+#include "value/TransDOMImpl.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+// Releases a serializer object however the writing ends.
+template <class T>
+struct Released {
+    T* object;
+    ~Released() {
+        if (object != nullptr) object->release();
+    }
+};
+
+}  // namespace
+
+TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
+    st.reset();
+    static const XMLCh ls[] = u"LS";
+    DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(ls);
+    Released<DOMLSSerializer> serializer{
+        implementation->createLSSerializer(XMLPlatformUtils::fgMemoryManager)};
+    Released<DOMLSOutput> output{implementation->createLSOutput(XMLPlatformUtils::fgMemoryManager)};
+
+    DOMConfiguration* config = serializer.object->getDomConfig();
+    if (config->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false))
+        config->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false);
+    const std::u16string encoding =
+        utf16 ? std::u16string(u"UTF-16") : icu::UnicodeString::fromUTF8(codePageName())
+                                                .getTerminatedBuffer();
+    output.object->setEncoding(encoding.c_str());
+
+    MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
+    output.object->setByteStream(&buffer);
+    // The serializer recurses once per element level; a document deeper than
+    // the host's stack allows is refused as a failed write.
+    if (documentDepth(document) > maxSerializedDepth) {
+        st.failure(true);
+    } else {
+        try {
+            serializer.object->write(document, output.object);
+        } catch (...) {
+            st.failure(true);
+        }
+    }
+
+    const XMLByte* bytes = buffer.getRawBuffer();
+    const XMLSize_t length = buffer.getLen();
+    TransString* result;
+    if (utf16) {
+        // Native byte order is the serializer's order for "UTF-16"; the text
+        // ends at its first zero unit.
+        icu::UnicodeString text(reinterpret_cast<const UChar*>(bytes),
+                                static_cast<int32_t>(length / 2));
+        if (text.isEmpty()) st.warning(true);
+        result = TransStringAccess::newFromUTF16(text);
+    } else {
+        const std::string text(reinterpret_cast<const char*>(bytes), length);
+        if (text.empty()) st.warning(true);
+        result = TransStringAccess::newFromMBCS(text.c_str());
+    }
+    return result;
+}
+
+TransString* TransDOMImpl::asMBCSXML(TransStatus& st) const { return serialize(false, st); }
+
+TransString* TransDOMImpl::asUTF16XML(TransStatus& st) const { return serialize(true, st); }
+
+TransString* TransDOMImpl::asString(TransStatus& st) const {
+    st.reset();
+    TransString* text = asUTF16XML(st);
+    st.warning(true);
+    return text;
+}

@@ -1,0 +1,65 @@
+#include "support/XmlDocuments.h"
+
+#include <vector>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
+
+#include "support/TextHelpers.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+DocumentPtr parseBytes(const XMLByte* bytes, XMLSize_t length, const XMLCh* encoding) {
+    XercesDOMParser parser;
+    parser.setDoNamespaces(true);
+    parser.setCreateEntityReferenceNodes(false);
+    HandlerBase errors;  // throws on fatal errors
+    parser.setErrorHandler(&errors);
+    MemBufInputSource input(bytes, length, "test");
+    if (encoding != nullptr) input.setEncoding(encoding);
+    try {
+        parser.parse(input);
+    } catch (...) {
+        return nullptr;
+    }
+    if (parser.getErrorCount() != 0) return nullptr;
+    return DocumentPtr(parser.adoptDocument());
+}
+
+}  // namespace
+
+DocumentPtr parseXml(const std::string& utf8Text) {
+    return parseBytes(reinterpret_cast<const XMLByte*>(utf8Text.data()), utf8Text.size(), nullptr);
+}
+
+DocumentPtr parseXml(const std::u16string& utf16Text) {
+    // Native byte order: "UTF-16" as the library writes it.
+    return parseBytes(reinterpret_cast<const XMLByte*>(utf16Text.data()),
+                      utf16Text.size() * sizeof(char16_t), u"UTF-16LE");
+}
+
+std::u16string take(TransString* s) {
+    TransStatus st;
+    std::u16string text = u16(s->asUTF16(st));
+    TransValue::releaseString(s);
+    return text;
+}
+
+std::string takeUtf8(TransString* s) {
+    TransStatus st;
+    std::string text = utf8(s->asUTF16(st));
+    TransValue::releaseString(s);
+    return text;
+}
+
+std::vector<std::string> takeUtf8(TransStringList* list) {
+    std::vector<std::string> entries;
+    for (unsigned int i = 0; i < list->size(); ++i) entries.push_back(utf8(list->asUTF16(i)));
+    TransValue::releaseStringList(list);
+    return entries;
+}
+
+TransString ts(const std::string& utf8Text) { return TransString(units(u16(utf8Text.c_str()))); }
