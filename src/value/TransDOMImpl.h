@@ -1,6 +1,7 @@
 // A document value: its own copy of an XML document, with what the XPath
-// processor needs to read it. It never changes after construction; a clone
-// shares nothing with the value it was made from. Every XML object here needs
+// processor needs to read it. It never changes after construction, so a
+// clone shares the document and its query view instead of copying them; each
+// value keeps its own evaluator and its own Xalan view for asXalanDocument. Every XML object here needs
 // the XML runtime, so a document value lives only while a TransSpace exists.
 #ifndef TRANSSPACE_VALUE_TRANSDOMIMPL_H
 #define TRANSSPACE_VALUE_TRANSDOMIMPL_H
@@ -9,6 +10,7 @@
 
 
 #include "value/TransValueImpl.h"
+#include "value/DocumentCore.h"
 #include "value/XPathAnswer.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -35,7 +37,7 @@ public:
     // an empty document when it could not be built. Exceptions of the build
     // pass through.
     explicit TransDOMImpl(const VORN_DataSource& source);
-    TransDOMImpl(const TransDOMImpl& other);  // a deep copy with its own XML objects
+    TransDOMImpl(const TransDOMImpl& other);  // shares the immutable document
     TransDOMImpl& operator=(const TransDOMImpl&) = delete;
     ~TransDOMImpl() override;
 
@@ -53,12 +55,8 @@ public:
     const XALAN_CPP_NAMESPACE::XalanDocument* asXalanDocument(TransStatus& st) const override;
 
 private:
-    void createXalanObjects();
-    void copyDocument(const DOMDocument* source);
-    // Makes xalanDocument from the finished document.
-    void createXalanView();
-    // Frees whatever the constructor made so far, in destruction order.
-    void destroy() noexcept;
+    // A new document holding a copy of source's document element only.
+    static DOMDocument* copyDocument(const DOMDocument* source);
 
     // The serialised document, in the host's code page (utf16 false) or in
     // UTF-16; the failure flag when the serializer gives up.
@@ -68,16 +66,17 @@ private:
     // otherwise unchanged.
     XPathAnswer evaluate(const char16_t* contextPath, const char16_t* expression,
                          TransStatus& st) const;
-    // The node that queries start from: the Xalan view, or for a document
-    // without an element a stand-in (see EmptyDocumentRoot).
-    XALAN_CPP_NAMESPACE::XalanNode* queryRoot() const;
 
-    DOMDocument* document;
-    XALAN_CPP_NAMESPACE::XercesParserLiaison* liaison;
-    XALAN_CPP_NAMESPACE::XalanDocument* xalanDocument;  // owned by liaison
+    // The document and its query view, shared with clones.
+    std::shared_ptr<const DocumentCore> core;
+    // The Xerces-wrapper view that asXalanDocument hands out, made when it is
+    // first asked for: a value that is only queried never pays for it. The
+    // liaison owns the view.
+    mutable XALAN_CPP_NAMESPACE::XercesParserLiaison* liaison;
+    mutable XALAN_CPP_NAMESPACE::XalanDocument* xalanDocument;
+    // Every value has its own evaluator: queries of one value never overlap,
+    // those of two values may.
     XALAN_CPP_NAMESPACE::XPathEvaluator* evaluator;
-    // Only for a document without an element.
-    std::unique_ptr<struct EmptyDocumentRoot> emptyRoot;
 };
 
 #endif

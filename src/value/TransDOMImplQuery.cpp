@@ -5,61 +5,44 @@
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XPath/XPathEvaluator.hpp>
+#include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
-#include "text/TransText.h"
-#include "value/NumberText.h"
 #include "value/TransDOMImpl.h"
-#include "value/XPathLimits.h"
-#include "value/XPathResult.h"
+#include "value/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 
-namespace {
-
-// The UTF-16 text of a string, and whether it can go to the processor at all.
-struct QueryText {
-    const char16_t* text;
-    bool usable;
-};
-
-QueryText queryText(const TransString& s) {
-    TransStatus local;
-    const char16_t* text = reinterpret_cast<const char16_t*>(s.asUTF16(local));
-    const icu::UnicodeString& view = TransStringAccess::utf16(s);
-    return {text, withinXPathLimits(text, static_cast<std::size_t>(view.length()))};
-}
-
-// The argument check that opens every query: false, with the failure flag,
-// when a text is empty or only blanks, or when it is beyond what the
-// processor survives.
-bool acceptArguments(const TransString& contextPath, const TransString& expression,
-                     TransStatus& st) {
-    for (const TransString* s : {&contextPath, &expression}) {
-        TransStatus local;
-        TransString trimmed(*s);
-        if (s->empty() || trimmed.trim(local).empty()) {
-            st.failure(true);
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* expression,
                                    TransStatus& st) const {
     XPathAnswer answer;
     try {
-        XalanDocumentPrefixResolver resolver(xalanDocument, XalanDOMString(),
-                                             XalanMemMgrs::getDefaultXercesMemMgr());
+        // Built once per document and shared by its clones: Xalan's own tree
+        // of the document, navigated without the wrapper's node map, and the
+        // resolver over its namespace declarations.
+        const DocumentCore::QueryView& view = core->queryView();
+        std::unique_ptr<XalanDocumentPrefixResolver> ownResolver;
+        XalanNode* root = view.root;
+        if (!view.tree) {
+            // Only the wrapper view tells CDATA and entity references apart.
+            TransStatus local;
+            XalanDocument* wrapper = const_cast<XalanDocument*>(asXalanDocument(local));
+            if (wrapper == nullptr) {
+                st.failure(true);
+                return answer;
+            }
+            ownResolver.reset(new XalanDocumentPrefixResolver(
+                wrapper, XalanDOMString(), XalanMemMgrs::getDefaultXercesMemMgr()));
+            root = wrapper;
+        }
+        const PrefixResolver& resolver = ownResolver ? *ownResolver : *view.resolver;
         XalanSourceTreeDOMSupport domSupport;
         XalanNode* contextNode = nullptr;
         try {
             const CompiledXPath path(contextPath, resolver);
-            contextNode = evaluator->selectSingleNode(domSupport, queryRoot(), path.xpath(), resolver);
+            contextNode = evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
         } catch (...) {
             // A context path the processor rejects selects nothing.
             contextNode = nullptr;
@@ -80,69 +63,17 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
 
 TransString* TransDOMImpl::asString(const TransString& contextPath, const TransString& expression,
                                     TransStatus& st) const {
-    st.reset();
-    TransString* text = nullptr;
-    if (acceptArguments(contextPath, expression, st)) {
-        const QueryText e = queryText(expression);
-        const QueryText c = queryText(contextPath);
-        if (e.usable && c.usable) {
-            try {
-                text = resultAsString(evaluate(c.text, e.text, st).result, st);
-            } catch (...) {
-                st.failure(true);
-                delete text;
-                text = nullptr;
-            }
-        } else {
-            st.failure(true);
-        }
-    }
-    if (text == nullptr) text = new TransString;
-    if (text->empty()) st.warning(true);
-    return text;
+    return queryString(contextPath, expression, st, [this](auto... a) { return evaluate(a...); });
 }
 
 TransStringList* TransDOMImpl::asStringList(const TransString& contextPath,
                                             const TransString& expression,
                                             TransStatus& st) const {
-    st.reset();
-    TransStringList* list = new TransStringList;
-    if (acceptArguments(contextPath, expression, st)) {
-        const QueryText e = queryText(expression);
-        const QueryText c = queryText(contextPath);
-        if (e.usable && c.usable) {
-            try {
-                resultAsStringList(evaluate(c.text, e.text, st).result, *list, st);
-            } catch (...) {
-                st.failure(true);
-                *list = TransStringList();
-            }
-        } else {
-            st.failure(true);
-        }
-    }
-    if (list->empty()) st.warning(true);
-    return list;
+    return queryStringList(contextPath, expression, st,
+                           [this](auto... a) { return evaluate(a...); });
 }
 
 double TransDOMImpl::asDouble(const TransString& contextPath, const TransString& expression,
                               TransStatus& st) const {
-    st.reset();
-    double number = missingNumber;
-    if (acceptArguments(contextPath, expression, st)) {
-        const QueryText e = queryText(expression);
-        const QueryText c = queryText(contextPath);
-        if (e.usable && c.usable) {
-            try {
-                number = resultAsDouble(evaluate(c.text, e.text, st).result, st);
-            } catch (...) {
-                st.failure(true);
-                number = missingNumber;
-            }
-        } else {
-            st.failure(true);
-        }
-    }
-    if (number == missingNumber) st.warning(true);
-    return number;
+    return queryDouble(contextPath, expression, st, [this](auto... a) { return evaluate(a...); });
 }

@@ -52,11 +52,11 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     output.object->setByteStream(&buffer);
     // The serializer recurses once per element level; a document deeper than
     // the host's stack allows is refused as a failed write.
-    if (documentDepth(document) > maxSerializedDepth) {
+    if (documentDepth(core->dom()) > maxSerializedDepth) {
         st.failure(true);
     } else {
         try {
-            serializer.object->write(document, output.object);
+            serializer.object->write(core->dom(), output.object);
         } catch (...) {
             st.failure(true);
         }

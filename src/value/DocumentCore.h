@@ -1,0 +1,55 @@
+// What document values share: the DOM document, which never changes once a
+// value holds it, and the query view derived from it. Values and their
+// clones hold the core through a shared pointer (its count of owners is
+// atomic), so a clone costs no copy, and two values sharing one core may be
+// used from two threads at once: nothing here changes after it is built.
+#ifndef TRANSSPACE_VALUE_DOCUMENTCORE_H
+#define TRANSSPACE_VALUE_DOCUMENTCORE_H
+
+#include <memory>
+#include <mutex>
+
+#include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include "value/EmptyDocumentRoot.h"
+
+class DocumentCore {
+public:
+    // Takes document over; it must not change afterwards.
+    explicit DocumentCore(XERCES_CPP_NAMESPACE::DOMDocument* document);
+    ~DocumentCore();
+    DocumentCore(const DocumentCore&) = delete;
+    DocumentCore& operator=(const DocumentCore&) = delete;
+
+    XERCES_CPP_NAMESPACE::DOMDocument* dom() const { return document; }
+
+    // What queries run on: Xalan's own tree holding exactly the nodes of the
+    // DOM, the node queries start from, and a prefix resolver over the
+    // document's namespace declarations. Built on first use, once, whichever
+    // thread asks first; exceptions of the build pass to the caller. A
+    // document holding CDATA sections or entity references has no tree
+    // (tree null): Xalan's tree cannot tell them from text.
+    struct QueryView {
+        std::unique_ptr<XALAN_CPP_NAMESPACE::XalanSourceTreeDocument> tree;
+        std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
+        std::unique_ptr<XALAN_CPP_NAMESPACE::XalanDocumentPrefixResolver> resolver;
+        XALAN_CPP_NAMESPACE::XalanNode* root = nullptr;
+    };
+    const QueryView& queryView() const;
+
+private:
+    XERCES_CPP_NAMESPACE::DOMDocument* document;
+    mutable std::once_flag viewBuilt;
+    mutable QueryView view;
+};
+
+// Xalan's source tree of a DOM document: one node per DOM node, in document
+// order, with the same names, namespace URIs, attributes and values; adjacent
+// texts stay separate nodes. Null for a document with CDATA sections or
+// entity references.
+std::unique_ptr<XALAN_CPP_NAMESPACE::XalanSourceTreeDocument> makeSourceTree(
+    const XERCES_CPP_NAMESPACE::DOMDocument* document);
+
+#endif

@@ -1,0 +1,159 @@
+// The fast queries (Xalan's own tree, shared per document) against the
+// literal ones (a resolver per query over the Xerces-wrapper view): over
+// dictionaries and host documents with namespaces, comments, processing
+// instructions, CDATA, adjacent texts and non-ASCII text, every combination
+// of context path and expression must give the same results, flags and
+// order.
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOM.hpp>
+
+#include "TransSpace.h"
+#include "VornJsonSource.h"
+#include "support/HostTextMode.h"
+#include "support/LiteralQuery.h"
+#include "support/TextHelpers.h"
+#include "support/XmlDocuments.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+std::string flags(const TransStatus& st) {
+    return std::string(st.failure() ? "F" : "") + (st.warning() ? "W" : "");
+}
+
+std::string numberText(double n) {
+    if (std::isnan(n)) return "NaN";
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", n);
+    return buffer;
+}
+
+const char* const hostDocuments[] = {
+    "<?xml version=\"1.0\"?><!-- lead --><?lead pi?>"
+    "<r xmlns=\"urn:default\" xmlns:p=\"urn:p\" p:a=\"1\" b=\"zwei\" xml:lang=\"de\">"
+    "<p:item id=\"x\" p:v=\"3.5\">Größe<![CDATA[ & <raw> ]]>tail</p:item>"
+    "<item v=\"-2\"><!--c--><?target data here?>€ text</item>"
+    "<empty/><p:empty xmlns:q=\"urn:q\" q:z=\"\"/></r><!-- trailer -->",
+    "<library><book year=\"1999\" lang=\"en\"><title>Übung</title><price>12.50</price></book>"
+    "<book year=\"2004\"><title lang=\"ja\">\xE6\x97\xA5\xE6\x9C\xAC</title><price>7</price>"
+    "</book><book/>   <note>  spaced   text </note></library>",
+    // The same without CDATA, which alone keeps a document on the wrapper view.
+    "<?xml version=\"1.0\"?><!-- lead --><?lead pi?>"
+    "<r xmlns=\"urn:default\" xmlns:p=\"urn:p\" p:a=\"1\" b=\"zwei\" xml:lang=\"de\">"
+    "<p:item id=\"x\" p:v=\"3.5\">Größe &amp; &lt;raw&gt; tail</p:item>"
+    "<item v=\"-2\"><!--c--><?target data here?>€ text</item>"
+    "<empty/><p:empty xmlns:q=\"urn:q\" q:z=\"\"/></r><!-- trailer -->",
+    "<a><b><c><d x=\"1\"/><d x=\"2\"/></c></b><b x=\"3\">mixed<c/>content</b></a>",
+};
+
+// A document built through the DOM, with what no parser produces: adjacent
+// text nodes, an empty text node, a namespace-less attribute with a colon.
+DocumentPtr builtDocument() {
+    DocumentPtr d(DOMImplementation::getImplementation()->createDocument());
+    DOMElement* root = d->createElement(u"root");
+    d->appendChild(root);
+    root->setAttribute(u"xsi:type", u"level1");
+    root->appendChild(d->createTextNode(u"one"));
+    root->appendChild(d->createTextNode(u""));
+    root->appendChild(d->createTextNode(u"two"));
+    DOMElement* ns = d->createElementNS(u"urn:ns", u"n:child");
+    ns->setAttributeNS(u"urn:ns", u"n:k", u"v");
+    root->appendChild(ns);
+    root->appendChild(d->createComment(u"3"));
+    return d;
+}
+
+std::vector<std::string> contextPaths(const DOMDocument* document) {
+    std::set<std::string> names;
+    DOMNodeList* all = document->getElementsByTagName(u"*");
+    for (XMLSize_t i = 0; i < all->getLength(); ++i)
+        names.insert(utf8(reinterpret_cast<const unsigned short*>(all->item(i)->getNodeName())));
+    std::vector<std::string> paths = {"/", "/*", "//*[@*][1]", "//*[last()]", "//text()[1]",
+                                      "//comment()", "/nonexistent", "//*[", "1 + 1", " / "};
+    for (const std::string& name : names) {
+        if (name.find(':') != std::string::npos) continue;
+        paths.push_back("//" + name);
+        paths.push_back("(//" + name + ")[last()]");
+    }
+    return paths;
+}
+
+const char* const expressions[] = {
+    "@*", "@*[2]", "@name", "@label", "@p:a", "@xsi:schemaLocation", "node()", "text()",
+    "*", "..", "count(//*)", "count(@*)", "count(namespace::*)", "name()", "local-name()",
+    "namespace-uri()", "string(.)", "normalize-space(.)", "string-length(.)", "number(@x)",
+    "sum(//@x)", "following-sibling::node()", "preceding::*", "ancestor-or-self::*",
+    "comment()", "processing-instruction()", "descendant::text()", "boolean(@x)",
+    "lang('de')", "id('x')", "'lit'", "1 div 0", "0 div 0", "1 = 1", "position() = last()",
+    "concat(name(), '|', @name, '|', .)", "translate(., 'abc', 'ABC')", "//*[local-name()='item']",
+    "//p:item/@p:v", "@@", "unknown()", "$nothing", "  ", "substring-before(@label, ' ')",
+    "//valueLabel/@label", "//variable[@name='age']/@label", "//*[@name][2]/@*",
+};
+
+class QueryDifferentialTest : public ::testing::Test {
+protected:
+    void compare(const TransValue& value, const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) {
+            for (const char* expression : expressions) {
+                SCOPED_TRACE(path + " :: " + expression);
+                const TransString c = ts(path);
+                const TransString e = ts(expression);
+                TransStatus fast;
+                TransStatus literal;
+                EXPECT_EQ(takeUtf8(value.asString(c, e, fast)),
+                          takeUtf8(literalAsString(value, c, e, literal)));
+                EXPECT_EQ(flags(fast), flags(literal));
+                EXPECT_EQ(takeUtf8(value.asStringList(c, e, fast)),
+                          takeUtf8(literalAsStringList(value, c, e, literal)));
+                EXPECT_EQ(flags(fast), flags(literal));
+                EXPECT_EQ(numberText(value.asDouble(c, e, fast)),
+                          numberText(literalAsDouble(value, c, e, literal)));
+                EXPECT_EQ(flags(fast), flags(literal));
+                ++compared;
+            }
+        }
+    }
+
+    TransSpace space;
+    HostTextMode textMode{nullptr};
+    int compared = 0;
+};
+
+}  // namespace
+
+TEST_F(QueryDifferentialTest, HostDocuments) {
+    for (const char* text : hostDocuments) {
+        DocumentPtr source = parseXml(std::string(text));
+        ASSERT_NE(source, nullptr) << text;
+        const TransValue value(source.get());
+        compare(value, contextPaths(source.get()));
+    }
+    DocumentPtr built = builtDocument();
+    compare(TransValue(built.get()), contextPaths(built.get()));
+    compare(TransValue(static_cast<const DOMDocument*>(nullptr)), {"/", "/*", "//x", "."});
+    EXPECT_GT(compared, 1000);
+}
+
+TEST_F(QueryDifferentialTest, Dictionaries) {
+    for (const char* file : {"survey.json", "minimal.json"}) {
+        std::string error;
+        const std::unique_ptr<VORN_DataSource> source =
+            LoadDataSourceJSON(std::string(TRANSSPACE_SOURCE_DIR) + "/examples/" + file, error);
+        ASSERT_NE(source, nullptr) << error;
+        const TransValue value(*source);
+        const TransValue clone(value);  // shares the document and its query view
+        std::vector<std::string> paths = {"/", "/dictionary", "//variable[@name='age']",
+                                          "//variable[last()]", "//valueLabelSet[1]",
+                                          "//multipleResponseSet", "//attributeSet",
+                                          "//extension", "//missingValues"};
+        compare(value, paths);
+        compare(clone, {"/", "//variable[2]"});
+    }
+}
