@@ -2,12 +2,15 @@
 // source, evaluates XPath queries on dictionaries and XML files, and shows how
 // the library serialises a document. Built on the public API, the host's
 // libraries and Xerces-C's parser.
+#include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -59,13 +62,14 @@ private:
 };
 
 void requireReadable(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw InputError{path + ": cannot be read"};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw InputError{path + ": cannot be read: " + std::strerror(errno)};
+    std::fclose(file);
 }
 
 // The document value of FILE: a data source's dictionary for .json, the parsed
 // document for .xml. Needs a live space.
-TransValue loadValue(const std::string& path) {
+TransValue loadValue(const std::string& path, bool namespaces) {
     requireReadable(path);
     if (endsWith(path, ".json")) {
         std::string error;
@@ -77,7 +81,7 @@ TransValue loadValue(const std::string& path) {
     xercesc::XercesDOMParser parser;
     FirstError errors;
     parser.setErrorHandler(&errors);
-    parser.setDoNamespaces(true);
+    parser.setDoNamespaces(namespaces);
     parser.setLoadExternalDTD(false);
     parser.setCreateEntityReferenceNodes(false);
     try {
@@ -87,6 +91,15 @@ TransValue loadValue(const std::string& path) {
     }
     if (!errors.message.empty()) throw InputError{path + ":" + errors.message};
     return TransValue(parser.getDocument());
+}
+
+// The UTF-16 units of UTF-8 text, zero-terminated. Call in UTF-8 mode.
+std::vector<unsigned short> utf16Of(const std::string& utf8) {
+    TransString text(utf8.c_str());
+    const unsigned short* units = text.asUTF16();
+    size_t n = 0;
+    while (units[n] != 0) ++n;
+    return std::vector<unsigned short>(units, units + n + 1);
 }
 
 void pinCodePage(const std::string& codePage) {
@@ -120,6 +133,7 @@ void writeText(const TransString& text, bool utf16) {
 
 // XPath's own spelling for the numbers that have no digits.
 std::string numberText(double value) {
+    if (value == 0) return "0";  // negative zero too
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     char buffer[64];
@@ -142,13 +156,16 @@ struct Options {
     std::string codePage;
     std::string contextPath;
     std::string expression;
+    std::vector<unsigned short> contextUnits;
+    std::vector<unsigned short> expressionUnits;
     bool list = false;
     bool number = false;
+    bool noNamespaces = false;
 };
 
 int runQuery(const TransValue& value, const Options& o) {
-    TransString context(o.contextPath.c_str());
-    TransString expression(o.expression.c_str());
+    TransString context(o.contextUnits.data());
+    TransString expression(o.expressionUnits.data());
     TransStatus st;
     if (o.number) {
         std::printf("%s\n", numberText(value.asDouble(context, expression, st)).c_str());
@@ -169,41 +186,55 @@ void addCodePage(CLI::App* command, Options& o) {
                         "run the host in this code page instead of UTF-8 mode");
 }
 
+// Without namespace processing a saved dictionary reads back as the library
+// built it: xmlns is a plain attribute and unprefixed names reach the elements.
+void addNoNamespaces(CLI::App* command, Options& o) {
+    command->add_flag("--no-namespaces", o.noNamespaces,
+                      "parse an XML file without namespace processing");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"transspace: XML dictionaries of data sources, and XPath queries on them"};
+    // A host follows the C runtime's locale: take the user's, as any C program
+    // would. UTF-8 mode is pinned apart from it (pinCodePage), so the output is
+    // UTF-8 whatever the locale's character set.
+    std::setlocale(LC_ALL, "");
+    CLI::App app{"transspace: XML dictionaries of data sources, and XPath queries on them",
+                 "transspace"};
     app.set_version_flag("--version", "transspace " TRANSSPACE_VERSION);
     app.require_subcommand(1);
     app.footer("Example:\n  transspace query examples/survey.json "
-               "\"/dictionary/variable[@name='age']\" @label");
+               "\"/dictionary/variable[@name='age']\" @label\n");
     Options o;
 
     CLI::App* dictionary =
         app.add_subcommand("dictionary", "print the XML dictionary document of a data source");
-    dictionary->add_option("source", o.file, "data source described in JSON")->required();
+    dictionary->add_option("SOURCE", o.file, "data source described in JSON")->required();
     dictionary->add_option("--encoding", o.encoding, "utf-8 (the host's multibyte form) or utf-16")
         ->check(CLI::IsMember({"utf-8", "utf-16"}));
     addCodePage(dictionary, o);
-    dictionary->footer("Example:\n  transspace dictionary examples/survey.json");
+    dictionary->footer("Example:\n  transspace dictionary examples/survey.json\n");
 
     CLI::App* query = app.add_subcommand("query", "evaluate an XPath query on a document");
-    query->add_option("file", o.file, "a data source (.json) or an XML file (.xml)")->required();
-    query->add_option("context", o.contextPath, "XPath selecting the context node")->required();
-    query->add_option("expression", o.expression, "XPath evaluated there")->required();
+    query->add_option("FILE", o.file, "a data source (.json) or an XML file (.xml)")->required();
+    query->add_option("CONTEXT", o.contextPath, "XPath selecting the context node")->required();
+    query->add_option("EXPRESSION", o.expression, "XPath evaluated there")->required();
     auto* listFlag = query->add_flag("--list", o.list, "print every result, one per line");
     query->add_flag("--number", o.number, "print the result as a number")->excludes(listFlag);
     addCodePage(query, o);
+    addNoNamespaces(query, o);
     query->footer("Example:\n  transspace query examples/survey.json "
                   "\"/dictionary/variable[@name='age']\" @label\n"
-                  "  transspace query --number examples/survey.json / \"count(//variable)\"");
+                  "  transspace query --number examples/survey.json / \"count(//variable)\"\n");
 
     CLI::App* xml = app.add_subcommand("xml", "print a document as the library serialises it");
-    xml->add_option("file", o.file, "an XML file")->required();
+    xml->add_option("FILE", o.file, "an XML file")->required();
     xml->add_option("--encoding", o.encoding, "utf-8 (the host's multibyte form) or utf-16")
         ->check(CLI::IsMember({"utf-8", "utf-16"}));
     addCodePage(xml, o);
-    xml->footer("Example:\n  transspace xml document.xml");
+    addNoNamespaces(xml, o);
+    xml->footer("Example:\n  transspace xml document.xml\n");
 
     try {
         app.parse(argc, argv);
@@ -215,18 +246,22 @@ int main(int argc, char** argv) {
     }
 
     try {
+        // The command line is UTF-8 whatever code page the host runs in.
+        SetUTF8Mode(1);
+        o.contextUnits = utf16Of(o.contextPath);
+        o.expressionUnits = utf16Of(o.expression);
         pinCodePage(o.codePage);
         TransSpace space;
         bool utf16 = o.encoding == "utf-16";
         if (dictionary->parsed()) {
             if (!endsWith(o.file, ".json")) throw InputError{o.file + ": expected a .json file"};
-            return printXML(loadValue(o.file), utf16);
+            return printXML(loadValue(o.file, true), utf16);
         }
         if (xml->parsed()) {
             if (!endsWith(o.file, ".xml")) throw InputError{o.file + ": expected a .xml file"};
-            return printXML(loadValue(o.file), utf16);
+            return printXML(loadValue(o.file, !o.noNamespaces), utf16);
         }
-        return runQuery(loadValue(o.file), o);
+        return runQuery(loadValue(o.file, !o.noNamespaces), o);
     } catch (const InputError& e) {
         std::fprintf(stderr, "transspace: %s\n", e.message.c_str());
         return kUsage;

@@ -1,13 +1,19 @@
-// A host in ten lines: a space, a value stored and found again, a release.
+// A host in ten lines: a space, a data source's dictionary stored and found
+// again, one query, one release.
 #include <TransSpace.h>
+#include <VornJsonSource.h>
 
 #include <cstdio>
 
-int main() {
-    TransSpace space;
-    space.add(TransString("greeting"), TransValue(TransString("hello from the space")));
-    TransString* text = space.find(TransString("GREETING")).asString();
-    std::printf("%s\n", text->asMBCS());
-    TransSpace::releaseString(text);
-    return 0;
+int main(int argc, char** argv) {
+    TransSpace space;  // brings the XML runtime up; document values need it
+    std::string error;
+    auto source = LoadDataSourceJSON(argc > 1 ? argv[1] : "survey.json", error);
+    if (!source) return std::fprintf(stderr, "%s\n", error.c_str()), 2;
+    space.add(TransString("survey"), TransValue(*source));
+    const TransValue& survey = space.find(TransString("SURVEY"));  // any letter case
+    TransString* label = survey.asString(TransString("/dictionary/variable[@name='age']"),
+                                         TransString("@label"));
+    std::printf("%s\n", label->asMBCS());
+    TransSpace::releaseString(label);
 }

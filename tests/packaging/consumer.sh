@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and builds examples/consumer against
-# it twice: through find_package and through pkg-config. Both must run.
+# it twice: through find_package and through pkg-config. Both must run. The
+# README shows the same program, so it is checked to be the same text.
 set -euo pipefail
 build=$1
 source=$2
@@ -8,17 +9,32 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-test -e "$work/prefix/lib/libtransspace.so.1" || { echo "no SONAME link installed"; exit 1; }
+prefix=$work/prefix
+for file in lib/libtransspace.so.1 lib/libtransspace-host.so.1 include/transspace/TransSpace.h \
+            share/transspace/schema/dictionary-1.0.xsd; do
+    test -e "$prefix/$file" || { echo "not installed: $file"; exit 1; }
+done
+# The tool, when it was built, runs from the installed tree on its own: it
+# finds the installed libraries beside it.
+if [ -e "$build/tools/transspace" ]; then
+    label=$(env -u LD_LIBRARY_PATH "$prefix/bin/transspace" query "$source/examples/survey.json" \
+            "/dictionary/variable[@name='age']" @label)
+    [ "$label" = "Age in years" ] || { echo "installed tool printed: $label"; exit 1; }
+fi
 
 cmake -S "$source/examples/consumer" -B "$work/cmake-build" \
       -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
-out=$(LD_LIBRARY_PATH="$work/prefix/lib" "$work/cmake-build/consumer")
-[ "$out" = "hello from the space" ] || { echo "find_package consumer printed: $out"; exit 1; }
+out=$(LD_LIBRARY_PATH="$work/prefix/lib" "$work/cmake-build/consumer" "$source/examples/survey.json")
+[ "$out" = "Age in years" ] || { echo "find_package consumer printed: $out"; exit 1; }
 
 export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
 g++ -std=c++17 "$source/examples/consumer/main.cpp" -o "$work/pc-consumer" \
     $(pkg-config --cflags --libs transspace)
-out=$(LD_LIBRARY_PATH="$work/prefix/lib" "$work/pc-consumer")
-[ "$out" = "hello from the space" ] || { echo "pkg-config consumer printed: $out"; exit 1; }
+out=$(LD_LIBRARY_PATH="$work/prefix/lib" "$work/pc-consumer" "$source/examples/survey.json")
+[ "$out" = "Age in years" ] || { echo "pkg-config consumer printed: $out"; exit 1; }
+# The README's C++ example is this program.
+sed -n '/^```cpp$/,/^```$/p' "$source/README.md" | sed '1d;$d' \
+    | cmp -s - "$source/examples/consumer/main.cpp" \
+    || { echo "the README's C++ example differs from examples/consumer/main.cpp"; exit 1; }
 echo "consumer ran through find_package and pkg-config"

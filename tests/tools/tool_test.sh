@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Runs the transspace tool the way a user does and checks standard output,
+# standard error and the exit status of each case.
+# Usage: tool_test.sh TOOL SOURCE_DIR
+set -uo pipefail
+tool=$1
+source=$2
+survey=$source/examples/survey.json
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The C locale's character set is ASCII: UTF-8 output here shows that the tool
+# pins UTF-8 mode rather than following the locale.
+export LC_ALL=C
+
+failures=0
+what=""
+fail() {
+    echo "FAIL [$what]: $*"
+    echo "  stdout: $(head -c 300 "$work/out")"
+    echo "  stderr: $(head -c 300 "$work/err")"
+    failures=$((failures + 1))
+}
+# run NAME ARGS...: runs the tool; $rc, $out and $err hold what it did.
+run() {
+    what=$1
+    shift
+    "$tool" "$@" >"$work/out" 2>"$work/err"
+    rc=$?
+    out=$(tr -d '\000' <"$work/out")  # UTF-16 output holds zero bytes
+    err=$(cat "$work/err")
+}
+expect_rc() { [ "$rc" -eq "$1" ] || fail "exit status $rc, expected $1"; }
+expect_out() { [ "$out" = "$1" ] || fail "stdout is not '$1'"; }
+expect_err() { [ "$err" = "$1" ] || fail "stderr is not '$1'"; }
+expect_out_has() { grep -qF -- "$1" "$work/out" || fail "stdout lacks '$1'"; }
+expect_err_has() { grep -qF -- "$1" "$work/err" || fail "stderr lacks '$1'"; }
+# An input error: status 2, nothing on stdout, one line on stderr matching $1.
+expect_input_error() {
+    expect_rc 2
+    [ -s "$work/out" ] && fail "stdout is not empty"
+    [ "$(wc -l <"$work/err")" -eq 1 ] || fail "stderr is not one line"
+    grep -qE -- "$1" "$work/err" || fail "stderr does not match '$1'"
+}
+
+age="/dictionary/variable[@name='age']"
+height="/dictionary/variable[@name='height']"
+sexLabels="/dictionary/valueLabelSet[valueLabelVariable/@name='sex']"
+
+# --- dictionary -------------------------------------------------------------
+run "dictionary" dictionary "$survey"
+expect_rc 0
+expect_err ""
+[[ $out == '<?xml version="1.0" encoding="UTF-8" standalone="no" ?><dictionary '* ]] \
+    || fail "does not start with the declaration and the root"
+[[ $out == *'</dictionary>' ]] || fail "does not end with the root's end tag"
+expect_out_has 'label="Größe (cm)"'
+cp "$work/out" "$work/dict-utf8.xml"
+
+run "dictionary in a code page" dictionary --code-page windows-1252 "$survey"
+expect_rc 0
+expect_err ""
+[[ $out == '<?xml version="1.0" encoding="windows-1252" standalone="no" ?>'* ]] \
+    || fail "declaration does not name windows-1252"
+expect_out_has $'label="Gr\xf6\xdfe (cm)"'
+# Apart from the declaration it is the UTF-8 document, byte for byte.
+iconv -f windows-1252 -t UTF-8 "$work/out" | sed 's/encoding="windows-1252"/encoding="UTF-8"/' \
+    | cmp -s - "$work/dict-utf8.xml" || fail "differs from the UTF-8 document"
+
+run "dictionary in UTF-16" dictionary --encoding utf-16 "$survey"
+expect_rc 0
+expect_err ""
+{ iconv -f UTF-16LE -t UTF-8 "$work/out" | sed 's/encoding="UTF-16"/encoding="UTF-8"/'; echo; } \
+    | cmp -s - "$work/dict-utf8.xml" || fail "differs from the UTF-8 document"
+
+run "unknown code page" dictionary --code-page no-such-page "$survey"
+expect_input_error 'unknown code page "no-such-page"'
+
+# --- query ------------------------------------------------------------------
+run "label by name" query "$survey" "$age" @label
+expect_rc 0
+expect_out "Age in years"
+expect_err ""
+
+run "label outside ASCII" query "$survey" "$height" @label
+expect_out "Größe (cm)"
+run "label in a code page" query --code-page windows-1252 "$survey" "$height" @label
+expect_out $'Gr\xf6\xdfe (cm)'
+
+# The command line is UTF-8 in either mode.
+munich="/dictionary/valueLabelSet/valueLabel[@label='München']"
+run "non-ASCII in the query" query "$survey" "$munich" @value
+expect_out "MUC"
+run "non-ASCII in the query, code page" query --code-page windows-1252 "$survey" "$munich" @value
+expect_out "MUC"
+
+run "count as a number" query --number "$survey" / "count(/dictionary/variable)"
+expect_rc 0
+expect_out "15"
+expect_err ""
+
+run "fraction as a number" query --number "$survey" / "1 div 8"
+expect_out "0.125"
+
+run "every value label" query --list "$survey" "$sexLabels" valueLabel/@label
+expect_rc 0
+expect_out $'Male\nFemale\nNo answer'
+expect_err ""
+
+run "several nodes as a string" query "$survey" "$sexLabels" valueLabel/@label
+expect_rc 0
+expect_out "Male"
+expect_err "warning"
+
+run "context selects nothing" query "$survey" "/dictionary/variable[@name='nobody']" @label
+expect_rc 1
+expect_out ""
+expect_err $'warning\nfailure'
+
+# Xalan-C writes its own account of a syntax error to standard error first.
+run "expression that does not parse" query --number "$survey" "$age" "count(("
+expect_rc 1
+[ "$(tail -2 "$work/err")" = $'warning\nfailure' ] || fail "stderr does not end in the flags"
+run "context path that does not parse" query "$survey" "/dictionary/variable[" @label
+expect_rc 1
+[ "$(tail -2 "$work/err")" = $'warning\nfailure' ] || fail "stderr does not end in the flags"
+
+run "blank context path" query --list "$survey" "  " @label
+expect_rc 1
+expect_err $'warning\nfailure'
+
+# --- inputs that cannot be used ---------------------------------------------
+printf '{\n  "variables": [\n    {"name": "x",}\n  ]\n}\n' >"$work/broken.json"
+run "broken JSON" dictionary "$work/broken.json"
+expect_input_error "^transspace: $work/broken.json:3:[0-9]+: "
+run "broken JSON, query" query "$work/broken.json" / "count(//variable)"
+expect_input_error "^transspace: $work/broken.json:3:[0-9]+: "
+
+printf '{"variables": [{"name": "x", "colour": "red"}]}\n' >"$work/unknown-key.json"
+run "unknown key" dictionary "$work/unknown-key.json"
+expect_input_error "^transspace: $work/unknown-key.json.*variables\[0\]"
+
+run "missing file" dictionary "$work/absent.json"
+expect_input_error "^transspace: $work/absent.json: cannot be read"
+run "missing file, query" query "$work/absent.xml" / "1"
+expect_input_error "^transspace: $work/absent.xml: cannot be read"
+
+printf '<a>\n  <b>\n</a>\n' >"$work/broken.xml"
+run "broken XML" xml "$work/broken.xml"
+expect_input_error "^transspace: $work/broken.xml:3:[0-9]+: "
+
+# --- XML files ----------------------------------------------------------------
+printf '<?xml version="1.0" encoding="ISO-8859-1"?>\n<!-- dropped -->\n<shop town="M\xfcnchen"><item price="2.5"/><item price="4"/></shop>\n' \
+    >"$work/shop.xml"
+run "xml" xml "$work/shop.xml"
+expect_rc 0
+expect_out '<?xml version="1.0" encoding="UTF-8" standalone="no" ?><shop town="München"><item price="2.5"/><item price="4"/></shop>'
+expect_err ""
+
+run "query on XML" query --number "$work/shop.xml" /shop "sum(item/@price)"
+expect_out "6.5"
+run "query on XML, string" query "$work/shop.xml" /shop @town
+expect_out "München"
+
+# A dictionary written out and read back keeps its elements in the dictionary
+# namespace, where unprefixed names do not reach them.
+run "saved dictionary" query --number "$work/dict-utf8.xml" / "count(/dictionary/variable)"
+expect_out "0"
+run "saved dictionary, no namespaces" query --no-namespaces --number "$work/dict-utf8.xml" / \
+    "count(/dictionary/variable)"
+expect_out "15"
+
+# --- usage --------------------------------------------------------------------
+run "help" --help
+expect_rc 0
+expect_out_has "Example"
+expect_out_has "dictionary"
+run "query help" query --help
+expect_rc 0
+expect_out_has "--list"
+expect_out_has "Example"
+run "version" --version
+expect_rc 0
+expect_out "transspace 1.0.0"
+run "no subcommand"
+expect_rc 2
+[ -s "$work/out" ] && fail "stdout is not empty"
+run "missing argument" query "$survey" "$age"
+expect_rc 2
+run "--list with --number" query --list --number "$survey" "$age" @label
+expect_rc 2
+run "dictionary of an XML file" dictionary "$work/shop.xml"
+expect_input_error "expected a .json file"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all tool checks passed"
