@@ -204,8 +204,9 @@ int main(int argc, char** argv) {
                  "transspace"};
     app.set_version_flag("--version", "transspace " TRANSSPACE_VERSION);
     app.require_subcommand(1);
-    app.footer("Example:\n  transspace query examples/survey.json "
-               "\"/dictionary/variable[@name='age']\" @label\n");
+    app.footer(
+        "Example:\n  transspace query examples/survey.json "
+        "\"/dictionary/variable[@name='age']\" @label\n");
     Options o;
 
     CLI::App* dictionary =
@@ -224,9 +225,10 @@ int main(int argc, char** argv) {
     query->add_flag("--number", o.number, "print the result as a number")->excludes(listFlag);
     addCodePage(query, o);
     addNoNamespaces(query, o);
-    query->footer("Example:\n  transspace query examples/survey.json "
-                  "\"/dictionary/variable[@name='age']\" @label\n"
-                  "  transspace query --number examples/survey.json / \"count(//variable)\"\n");
+    query->footer(
+        "Example:\n  transspace query examples/survey.json "
+        "\"/dictionary/variable[@name='age']\" @label\n"
+        "  transspace query --number examples/survey.json / \"count(//variable)\"\n");
 
     CLI::App* xml = app.add_subcommand("xml", "print a document as the library serialises it");
     xml->add_option("FILE", o.file, "an XML file")->required();
