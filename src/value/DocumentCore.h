@@ -10,10 +10,10 @@
 #include <mutex>
 
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
-#include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "value/EmptyDocumentRoot.h"
+#include "value/SourceTree.h"
 
 class DocumentCore {
 public:
@@ -32,7 +32,7 @@ public:
     // document holding CDATA sections or entity references has no tree
     // (tree null): Xalan's tree cannot tell them from text.
     struct QueryView {
-        std::unique_ptr<XALAN_CPP_NAMESPACE::XalanSourceTreeDocument> tree;
+        std::unique_ptr<SourceTree> tree;
         std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
         std::unique_ptr<XALAN_CPP_NAMESPACE::XalanDocumentPrefixResolver> resolver;
         XALAN_CPP_NAMESPACE::XalanNode* root = nullptr;
@@ -44,12 +44,5 @@ private:
     mutable std::once_flag viewBuilt;
     mutable QueryView view;
 };
-
-// Xalan's source tree of a DOM document: one node per DOM node, in document
-// order, with the same names, namespace URIs, attributes and values; adjacent
-// texts stay separate nodes. Null for a document with CDATA sections or
-// entity references.
-std::unique_ptr<XALAN_CPP_NAMESPACE::XalanSourceTreeDocument> makeSourceTree(
-    const XERCES_CPP_NAMESPACE::DOMDocument* document);
 
 #endif

@@ -1,0 +1,40 @@
+// Xalan's source tree of a DOM document, made in one linear walk.
+//
+// The tree document's own factory functions pool every attribute value in a
+// hash table of fixed size and place attribute arrays by a best-fit search
+// over all earlier blocks; both grow with the document, so a dictionary of
+// 100,000 variables took seconds there. The nodes here are the same classes,
+// numbered in the same order, made from storage that costs the same at any
+// size; the tree document only links them.
+#ifndef TRANSSPACE_VALUE_SOURCETREE_H
+#define TRANSSPACE_VALUE_SOURCETREE_H
+
+#include <memory>
+
+#include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+
+class SourceTree {
+public:
+    // One node per DOM node, in document order, with the same names,
+    // namespace URIs, attributes and values; adjacent texts stay separate
+    // nodes. Null for a document with CDATA sections or entity references:
+    // Xalan's tree cannot tell them from text.
+    static std::unique_ptr<SourceTree> build(const XERCES_CPP_NAMESPACE::DOMDocument* document);
+
+    ~SourceTree();
+    SourceTree(const SourceTree&) = delete;
+    SourceTree& operator=(const SourceTree&) = delete;
+
+    XALAN_CPP_NAMESPACE::XalanSourceTreeDocument& document() { return *tree; }
+
+    struct Storage;
+
+private:
+    SourceTree();
+
+    std::unique_ptr<Storage> storage;  // the nodes and their strings
+    std::unique_ptr<XALAN_CPP_NAMESPACE::XalanSourceTreeDocument> tree;
+};
+
+#endif
