@@ -2,6 +2,8 @@
 // Xalan views per value, and the XML text in both encodings.
 #include <cmath>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOM.hpp>
@@ -189,4 +191,28 @@ TEST_F(DocumentValueTest, LargeDepthIsCopiedAndQueried) {
     EXPECT_TRUE(st.failure());
     EXPECT_EQ(clone.asDouble(ts("/"), ts("count(/descendant::e)"), st), static_cast<double>(depth));
     EXPECT_FALSE(st.failure() || st.warning());
+}
+
+TEST_F(DocumentValueTest, ClonesAreQueriedFromTwoThreadsAtOnce) {
+    // Both threads race for the first query, which builds what the clones
+    // share; each then reads its own Xalan view as well.
+    DocumentPtr source = parseXml(sample);
+    TransValue value(source.get());
+    TransValue clone(value);
+    std::vector<std::string> seen[2];
+    auto reader = [](const TransValue& v, std::vector<std::string>& out) {
+        for (int i = 0; i < 200; ++i) {
+            TransStatus st;
+            out.push_back(takeUtf8(v.asString(ts("/dictionary/variable[2]"), ts("@label"), st)));
+            if (st.failure() || st.warning() || v.asXalanDocument(st) == nullptr)
+                out.push_back("flags");
+        }
+    };
+    std::thread first(reader, std::cref(value), std::ref(seen[0]));
+    std::thread second(reader, std::cref(clone), std::ref(seen[1]));
+    first.join();
+    second.join();
+    const std::vector<std::string> expected(200, "Gr\xC3\xB6\xC3\x9F" "e der Stadt \xE2\x82\xAC");
+    EXPECT_EQ(seen[0], expected);
+    EXPECT_EQ(seen[1], expected);
 }
