@@ -50,31 +50,6 @@ VORN_DataSource oneVariable(const VORN_Variable& v) {
     return source;
 }
 
-TEST_F(DictionaryTest, AgeVariable) {
-    VORN_Variable age("age");
-    age.SetLabel("Age in years");
-    age.SetAlignment(VORN_Variable::AlignRight);
-    age.SetMeasurementLevel(VORN_Variable::MeasureScale);
-    age.SetDisplayWidth(8);
-    age.SetFormat(VORN_Variable::FormatF, 8, 2);
-    age.SetWriteFormat(VORN_Variable::FormatF, 8, 2);
-    DocumentPtr d = build(oneVariable(age));
-    const DOMElement* v = children(d->getDocumentElement(), "variable").at(0);
-    EXPECT_EQ(attrNames(v).size(), 6u);
-    EXPECT_EQ(attr(v, "name"), "age");
-    EXPECT_EQ(attr(v, "label"), "Age in years");
-    EXPECT_EQ(attr(v, "type"), "0");
-    EXPECT_EQ(attr(v, "alignment"), "right");
-    EXPECT_EQ(attr(v, "measurementLevel"), "scale");
-    EXPECT_EQ(attr(v, "displayWidth"), "8");
-    EXPECT_EQ(childNames(v), (std::vector<std::string>{"variableFormat", "variableWriteFormat"}));
-    for (const DOMElement* f : childElements(v)) {
-        EXPECT_EQ(attr(f, "type"), "F");
-        EXPECT_EQ(attr(f, "width"), "8");
-        EXPECT_EQ(attr(f, "decimals"), "2");
-    }
-}
-
 TEST_F(DictionaryTest, VariableAttributesAndWords) {
     struct Row {
         int type, alignment, level, displayWidth;

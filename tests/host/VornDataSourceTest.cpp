@@ -16,8 +16,6 @@ std::uint64_t Bits(double d) {
     return b;
 }
 
-std::string Text(const OBS* o) { return std::string(o->text, sizeof o->text); }
-
 TEST(VornVariable, MissingValuesComeInTheirThreeShapes) {
     VORN_Variable v("age");
     const OBS* p[3];
@@ -47,40 +45,6 @@ TEST(VornVariable, MissingValuesComeInTheirThreeShapes) {
     EXPECT_FALSE(v.SetMissingValues(-1, range));
     EXPECT_FALSE(v.SetMissingValues(4, range));
     EXPECT_EQ(v.GetMissingValues(p[0], p[1], p[2]), -2);
-}
-
-TEST(VornVariable, StringValuesAreBlankPaddedToEightBytes) {
-    EXPECT_EQ(std::string(StringOBS("NA").text, 8), "NA      ");
-    EXPECT_EQ(std::string(StringOBS("ABCDEFGHIJ").text, 8), "ABCDEFGH");
-    VORN_Variable city("city", 20);
-    const OBS values[] = {StringOBS("NA"), StringOBS("N A")};
-    ASSERT_TRUE(city.SetMissingValues(2, values));
-    const OBS* p[3];
-    ASSERT_EQ(city.GetMissingValues(p[0], p[1], p[2]), 2);
-    EXPECT_EQ(Text(p[1]), "N A     ");
-}
-
-TEST(VornVariable, DefaultsFollowTheType) {
-    VORN_Variable n("x"), s("s", 12);
-    VORN_Variable::FormatType code;
-    int width, decimals;
-    n.GetWriteFormatEx(code, width, decimals);
-    EXPECT_EQ(code, VORN_Variable::FormatF);
-    EXPECT_EQ(width, 8);
-    EXPECT_EQ(decimals, 2);
-    s.GetFormatEx(code, width, decimals);
-    EXPECT_EQ(code, VORN_Variable::FormatA);
-    EXPECT_EQ(width, 12);
-    EXPECT_EQ(n.GetAlignment(), VORN_Variable::AlignRight);
-    EXPECT_EQ(s.GetAlignment(), VORN_Variable::AlignLeft);
-    EXPECT_EQ(n.GetLabel(), nullptr);
-    n.SetLabel("");
-    ASSERT_NE(n.GetLabel(), nullptr);
-    EXPECT_STREQ(n.GetLabel(), "");
-    EXPECT_STREQ(VORN_Variable::GetFormatName(static_cast<VORN_Variable::FormatType>(40)), "G");
-    EXPECT_EQ(VORN_Variable::GetFormatName(static_cast<VORN_Variable::FormatType>(13)), nullptr);
-    ASSERT_TRUE(VORN_Variable::FindFormatType("ymdhms", code));
-    EXPECT_EQ(code, 86);
 }
 
 TEST(VornValueLabelMap, DeliversPairsInOrderAndRestartsOnReset) {
@@ -114,21 +78,6 @@ TEST(VornValueLabelMap, DeliversPairsInOrderAndRestartsOnReset) {
     EXPECT_STREQ(label, "Female");
 }
 
-TEST(VornValueLabelMap, StringLabelsAndCopiesStayApart) {
-    VORN_Variable city("city", 8);
-    city.AddValueLabel(std::string("BER"), "Berlin");
-    VORN_Variable copy = city;
-    copy.AddValueLabel(std::string("MUC"), "Munich");
-    VORN_ValueLabelMap original(city.GetValueLabels());
-    EXPECT_EQ(original.Size(), 1u);
-    EXPECT_EQ(VORN_ValueLabelMap(copy.GetValueLabels()).Size(), 2u);
-    std::string value;
-    const char* label = nullptr;
-    ASSERT_NE(original.GetNextPair(value, label), 0);
-    EXPECT_EQ(value, "BER");
-    EXPECT_STREQ(label, "Berlin");
-}
-
 class VornDataSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -158,14 +107,6 @@ TEST_F(VornDataSourceTest, FindVarIndexFoldsBeyondASCII) {
     EXPECT_EQ(ds.FindVarIndex("GR\xC3\x96SSE", 0), 3);  // "GRÖSSE" folds like "größe"
 }
 
-TEST_F(VornDataSourceTest, WeightMustBeANumericColumn) {
-    EXPECT_EQ(ds.GetWeightVarIndex(), -1);
-    EXPECT_FALSE(ds.SetWeightVarIndex(1));
-    EXPECT_FALSE(ds.SetWeightVarIndex(3));
-    EXPECT_TRUE(ds.SetWeightVarIndex(2));
-    EXPECT_EQ(ds.GetWeightVarIndex(), 2);
-}
-
 TEST_F(VornDataSourceTest, ExtensionReaderCopiesTheRecordBytes) {
     const std::vector<unsigned char> bytes = {1, 0, 0, 0, 0xFF, 0, 0, 0};
     EXPECT_FALSE(ds.SetExtension(3, 3, bytes));
@@ -193,45 +134,12 @@ TEST_F(VornDataSourceTest, ExtensionReaderCopiesTheRecordBytes) {
     EXPECT_EQ(absent.GetNext(buffer, 1), 0);
 }
 
-TEST_F(VornDataSourceTest, CopiesAreIndependent) {
-    ds.AddAttribute("Origin", {"A", "B"});
-    VORN_DataSource copy = ds;
-    copy.AddVariable(VORN_Variable("extra"));
-    copy.AddAttribute("Origin", {"C"});
-    copy.SetRowCount(-7);
-    EXPECT_EQ(ds.ColumnCount(), 3u);
-    EXPECT_EQ(ds.FindVarIndex("extra", 0), -1);
-    EXPECT_EQ(copy.FindVarIndex("extra", 0), 3);
-    EXPECT_EQ(ds.GetAttributes().Values(0), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(copy.GetAttributes().Values(0), (std::vector<std::string>{"C"}));
-    EXPECT_EQ(copy.GetRowCount(), -1);
-    EXPECT_THROW(ds.GetAttributes().Name(1), std::out_of_range);
-}
-
 TEST(VornDataSource, RowCountIsVirtual) {
     struct Counted : VORN_DataSource {
         std::int64_t GetRowCount() const override { return 3000000000LL; }
     } counted;
     const VORN_DataSource& base = counted;
     EXPECT_EQ(base.GetRowCount(), 3000000000LL);
-}
-
-TEST(VariableSet, NamesChangeCaseOnRequest) {
-    VORN_DataSource ds;
-    VariableSet set("Demo");
-    set.SetVariableNames({"Age", "SEX"});
-    ds.AddVariableSet(set);
-    VariableSet mr("Shops", VariableSet::DichotomySet);
-    ds.AddMultipleResponseSet(mr);
-    std::vector<VariableSet> plain = VariableSets(ds, PlainVariableSets);
-    ASSERT_EQ(plain.size(), 1u);
-    EXPECT_EQ(plain[0].GetName(VariableSet::KeepCase), "Demo");
-    EXPECT_EQ(plain[0].GetName(VariableSet::ToUpperCase), "DEMO");
-    EXPECT_EQ(plain[0].GetVariableNames(VariableSet::ToLowerCase),
-              (std::vector<std::string>{"age", "sex"}));
-    std::vector<VariableSet> response = VariableSets(ds, MultipleResponseSets);
-    ASSERT_EQ(response.size(), 1u);
-    EXPECT_EQ(response[0].GetType(), 2);
 }
 
 }  // namespace

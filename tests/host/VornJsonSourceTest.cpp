@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "VornDateTime.h"
 #include "support/HostTextMode.h"
 
 namespace {
-
-std::string Example(const char* name) {
-    return std::string(TRANSSPACE_SOURCE_DIR) + "/examples/" + name;
-}
 
 std::unique_ptr<VORN_DataSource> Load(const std::string& text) {
     std::string error;
@@ -36,43 +31,6 @@ std::string Hex(const std::string& bytes) {
         out += b;
     }
     return out;
-}
-
-TEST(VornJsonSource, MinimalExample) {
-    std::string error;
-    std::unique_ptr<VORN_DataSource> ds = LoadDataSourceJSON(Example("minimal.json"), error);
-    ASSERT_TRUE(ds) << error;
-    EXPECT_EQ(ds->ColumnCount(), 2u);
-    EXPECT_EQ(ds->GetRowCount(), 250);
-    EXPECT_EQ(ds->GetWeightVarIndex(), -1);
-    EXPECT_EQ(ds->GetAttributes().Size(), 0u);
-    EXPECT_TRUE(ds->GetExtensionTypes().empty());
-    EXPECT_STREQ(ds->GetVariable(1).GetName(), "y");
-    EXPECT_EQ(ds->GetVariable(1).GetLabel(), nullptr);
-}
-
-TEST(VornJsonSource, SurveyExampleUsesEverySection) {
-    HostTextMode utf8(nullptr);  // its labels are not ASCII
-    std::string error;
-    std::unique_ptr<VORN_DataSource> ds = LoadDataSourceJSON(Example("survey.json"), error);
-    ASSERT_TRUE(ds) << error;
-    std::string when;
-    ToISODateTime(when, ds->GetTimestamp(), VornDateAndTime, true, true);
-    EXPECT_EQ(when, "2026-12-06T11:45:54Z");
-    EXPECT_STREQ(ds->GetVariable(ds->GetWeightVarIndex()).GetName(), "wgt");
-    const OBS* p[3];
-    EXPECT_EQ(ds->GetVariable(ds->FindVarIndex("age", 0)).GetMissingValues(p[0], p[1], p[2]), -3);
-    EXPECT_EQ(ds->GetVariable(ds->FindVarIndex("income", 0)).GetMissingValues(p[0], p[1], p[2]), -2);
-    EXPECT_EQ(ds->GetVariable(ds->FindVarIndex("city", 0)).GetMissingValues(p[0], p[1], p[2]), 2);
-    EXPECT_EQ(VariableSets(*ds, PlainVariableSets).size(), 2u);
-    std::vector<VariableSet> mr = VariableSets(*ds, MultipleResponseSets);
-    ASSERT_EQ(mr.size(), 2u);
-    EXPECT_EQ(mr[0].GetType(), VariableSet::DichotomySet);
-    EXPECT_EQ(mr[0].GetValue(), "1");
-    EXPECT_TRUE(mr[0].qUseVariableCategoryLabels());
-    EXPECT_TRUE(mr[1].qLabelSetByVariable());
-    EXPECT_EQ(ds->GetExtensionTypes(), (std::vector<int>{3, 4}));
-    EXPECT_EQ(ds->GetAttributes().Name(1), "$Kind");
 }
 
 TEST(VornJsonSource, VariableSection) {
@@ -174,12 +132,9 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
     };
     const Row rows[] = {
         {"syntax error", "{\"variables\": [}", "t.json:1:16: syntax error"},
-        {"empty input", "", "t.json:1:1:"},
         {"top level", "[]", "t.json: the top level must be an object"},
         {"missing variables", "{}", "t.json: the key \"variables\" is required"},
         {"unknown top key", R"({"variables": [], "rowcount": 1})", "t.json: rowcount: unknown key"},
-        {"unknown variable key", R"({"variables": [{"name": "a", "lable": "x"}]})",
-         "variables[0].lable: unknown key"},
         {"duplicate key", R"({"variables": [{"name": "a"}, {"name": "b", "name": "c"}]})",
          "variables[1].name: the key \"name\" occurs twice"},
         {"wrong type", R"({"variables": [{"name": 5}]})", "variables[0].name: expected a string"},
@@ -187,7 +142,6 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
          "variables[0].width: expected an integer from 0 to 32767, got -1"},
         {"duplicate name", R"({"variables": [{"name": "age"}, {"name": "AGE"}]})",
          "variables[1].name: the name \"AGE\" is taken, ignoring letter case, by variables[0]"},
-        {"empty name", R"({"variables": [{"name": ""}]})", "variables[0].name: a variable name"},
         {"weight unknown", R"({"variables": [{"name": "a"}], "weight": "b"})",
          "t.json: weight: no variable is named \"b\""},
         {"weight string", R"({"variables": [{"name": "a", "width": 2}], "weight": "a"})",
@@ -195,9 +149,6 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
         {"numeric value of the wrong kind",
          R"({"variables": [{"name": "a"}, {"name": "b", "missingValues": [1, "x"]}]})",
          "variables[1].missingValues[1]: expected a number, \"lowest\" or \"highest\""},
-        {"string value of the wrong kind",
-         R"({"variables": [{"name": "s", "width": 2, "valueLabels": [[1, "one"]]}]})",
-         "variables[0].valueLabels[0][0]: expected a string for the string variable \"s\""},
         {"string missing value over 8 bytes",
          R"({"variables": [{"name": "s", "width": 20, "missingValues": ["123456789"]}]})",
          "missingValues[0]: \"123456789\" is 9 bytes long; a string missing value holds at most 8"},
@@ -208,14 +159,8 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
          "missingValues: at most three"},
         {"reversed range", R"({"variables": [{"name": "a", "missingValues": {"low": 5, "high": 1}}]})",
          "missingValues: the low end 5 is above the high end 1"},
-        {"range on a string", R"({"variables": [{"name": "s", "width": 2, "missingValues": {"low": "a", "high": "b"}}]})",
-         "a range needs a numeric variable"},
-        {"range without high", R"({"variables": [{"name": "a", "missingValues": {"low": 5}}]})",
-         "missingValues: the key \"high\" is required"},
         {"duplicate label value", R"({"variables": [{"name": "a", "valueLabels": [[1, "x"], [1.0, "y"]]}]})",
          "valueLabels[1][0]: the value 1 is labelled already, in variables[0].valueLabels[0]"},
-        {"label not a pair", R"({"variables": [{"name": "a", "valueLabels": [[1]]}]})",
-         "valueLabels[0]: expected a [value, label] pair"},
         {"bad format", R"({"variables": [{"name": "a", "format": "F8.x"}]})",
          "format: \"F8.x\" is not a format"},
         {"unknown format", R"({"variables": [{"name": "a", "writeFormat": "Q8"}]})",
@@ -223,31 +168,20 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
         {"alignment word", R"({"variables": [{"name": "a", "alignment": "middle"}]})",
          "alignment: \"middle\" is not one of \"left\", \"right\", \"center\""},
         {"negative rows", R"({"variables": [], "rowCount": -5})", "rowCount: expected an integer of 0 or more, got -5"},
-        {"fractional rows", R"({"variables": [], "rowCount": 2.5})", "rowCount: expected an integer"},
         {"bad timestamp", R"({"variables": [], "timestamp": "2026-02-30T00:00:00Z"})",
          "timestamp: expected seconds since"},
         {"version range", R"({"variables": [], "attributesVersion": 4294967296})",
          "attributesVersion: expected an integer from 0 to 4294967295"},
         {"duplicate attribute", R"({"variables": [], "attributes": [{"name": "a", "values": []}, {"name": "a", "values": []}]})",
          "attributes[1].name: the name \"a\" is taken by attributes[0]"},
-        {"attribute value type", R"({"variables": [], "attributes": [{"name": "a", "values": [1]}]})",
-         "attributes[0].values[0]: expected a string"},
         {"set type", R"({"variables": [], "multipleResponseSets": [{"name": "m", "type": "both", "variables": []}]})",
          "multipleResponseSets[0].type: expected \"category\", \"dichotomy\" or a code"},
-        {"category labels", R"({"variables": [], "multipleResponseSets": [{"name": "m", "type": 2, "categoryLabels": "x", "variables": []}]})",
-         "categoryLabels: expected \"countedValues\" or \"variableLabels\""},
-        {"plain set key", R"({"variables": [], "variableSets": [{"name": "s", "type": 2, "variables": []}]})",
-         "variableSets[0].type: unknown key"},
         {"duplicate set", R"({"variables": [], "variableSets": [{"name": "s", "variables": []}, {"name": "S", "variables": []}]})",
          "variableSets[1].name: another set is named \"S\""},
         {"odd hex", R"({"variables": [], "extensions": [{"type": 3, "data": "ABC"}]})",
          "extensions[0].data: the hex text has an odd number of digits (3)"},
-        {"not hex", R"({"variables": [], "extensions": [{"type": 3, "data": "0G"}]})",
-         "extensions[0].data: the character at offset 1 is not a hex digit"},
         {"partial element", R"({"variables": [], "extensions": [{"type": 3, "elementSize": 4, "data": "0000"}]})",
          "extensions[0]: 2 bytes are not a whole number of 4-byte elements"},
-        {"duplicate extension", R"({"variables": [], "extensions": [{"type": 3, "data": ""}, {"type": 3, "data": ""}]})",
-         "extensions[1].type: a record of type 3 comes earlier"},
         {"NUL in a text", R"({"variables": [{"name": "a\u0000b"}]})", "a text cannot hold a NUL"},
     };
     for (const Row& row : rows) {

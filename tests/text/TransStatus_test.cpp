@@ -36,15 +36,4 @@ TEST(TransStatus, OnlyCleanIsLessThanBothFlags) {
     }
 }
 
-TEST(TransStatus, CopiesAreIndependent) {
-    TransStatus a = make(true, false);
-    TransStatus b(a);
-    b.failure(true);
-    EXPECT_FALSE(a.failure());
-    a = b;
-    EXPECT_TRUE(a.failure());
-    a.swap(b);
-    EXPECT_TRUE(b.warning());
-}
-
 }  // namespace
