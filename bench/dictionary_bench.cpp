@@ -21,6 +21,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
+#include "BenchSources.h"
 #include "TransSpace.h"
 #include "VornDataSource.h"
 #include "VornPlatform.h"
@@ -31,40 +32,6 @@
 XERCES_CPP_NAMESPACE_USE
 
 namespace {
-
-std::unique_ptr<VORN_DataSource> makeSource(int variables) {
-    std::unique_ptr<VORN_DataSource> source(new VORN_DataSource);
-    source->SetRowCount(1000000);
-    source->SetTimestamp(1.8e9);
-    for (int i = 0; i < variables; ++i) {
-        const std::string name = "v" + std::to_string(i);
-        const bool text = i % 10 == 9;
-        VORN_Variable v(name, text ? 8 : 0);
-        v.SetLabel("Question " + std::to_string(i) + " of the survey");
-        v.SetMeasurementLevel(VORN_Variable::MeasureNominal);
-        if (text) {
-            const OBS missing[3] = {StringOBS("NA"), StringOBS("DK"), StringOBS("RF")};
-            v.SetMissingValues(3, missing);
-            for (int k = 1; k <= 5; ++k)
-                v.AddValueLabel("C" + std::to_string(k), "Category " + std::to_string(k));
-        } else {
-            const OBS missing[3] = {NumericOBS(97), NumericOBS(98), NumericOBS(99)};
-            v.SetMissingValues(3, missing);
-            for (int k = 1; k <= 5; ++k) v.AddValueLabel(k, "Answer " + std::to_string(k));
-        }
-        v.AddAttribute("$Role", {"input"});
-        v.AddAttribute("Question", {"Q" + std::to_string(i)});
-        source->AddVariable(v);
-    }
-    return source;
-}
-
-const VORN_DataSource& sourceOf(int variables) {
-    static std::map<int, std::unique_ptr<VORN_DataSource>> sources;
-    std::unique_ptr<VORN_DataSource>& source = sources[variables];
-    if (!source) source = makeSource(variables);
-    return *source;
-}
 
 // The baseline's own number text: "#0.###" for the values the data sources
 // hold, without the locale machinery.
@@ -253,6 +220,32 @@ void BM_BareXercesBuild(benchmark::State& state) {
     SetUTF8Mode(-1);
 }
 
+
+// What a host waits for before its first answer: the dictionary value built
+// from the data source and one by-name query, against the bare build alone.
+void BM_DictionaryBuildFirstQuery(benchmark::State& state) {
+    TransSpace space;
+    SetUTF8Mode(1);
+    const int variables = static_cast<int>(state.range(0));
+    const VORN_DataSource& source = sourceOf(variables);
+    const TransString path = mbcsString(byNamePath(variables));
+    const TransString label("@label");
+    const double peakBefore = peakResidentKiB();
+    for (auto _ : state) {
+        TransValue* value = new TransValue(source);
+        TransStatus st;
+        TransString* answer = value->asString(path, label, st);
+        benchmark::DoNotOptimize(answer);
+        if (st.failure()) state.SkipWithError("the first query failed");
+        state.PauseTiming();
+        TransValue::releaseString(answer);
+        delete value;
+        state.ResumeTiming();
+    }
+    reportCounters(state, variables, peakBefore);
+    SetUTF8Mode(-1);
+}
+
 }  // namespace
 
 // Side by side at each size, so that the two share the machine's state.
@@ -262,3 +255,5 @@ BENCHMARK(BM_DictionaryBuild)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareXercesBuild)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DictionaryBuild)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareXercesBuild)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DictionaryBuildFirstQuery)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DictionaryBuildFirstQuery)->Arg(100000)->Unit(benchmark::kMillisecond);
