@@ -275,3 +275,59 @@ TEST_F(DictionaryTest, SchemaRejectsBrokenDocuments) {
 }
 
 }  // namespace
+
+// Texts no code page should hand over: bytes the host's code page does not
+// define, a NUL inside a text, control characters XML 1.0 cannot hold, and an
+// unpaired surrogate in the three-byte form a UTF-8 host can carry. The build
+// always completes; the serializer either writes text that parses back or
+// reports the failure flag. Undefined bytes become U+FFFD, except that a
+// double-byte code page substitutes U+001A (a control character) for a
+// broken lead byte.
+TEST_F(DictionaryTest, BadTextsBuildAndOnlyTheSerializerFails) {
+    struct Row {
+        const char* codePage;
+        std::string text;
+        bool writable;
+        const char* label;  // the label read back, when checked
+    };
+    const std::vector<Row> rows = {
+        {nullptr, "caf\xC3\xA9 \xFF\xFE \xC3", true, "caf\u00E9 \uFFFD\uFFFD \uFFFD"},
+        {nullptr, std::string("before\0after", 12), true, "before"},
+        {nullptr, "tab\tnew\nline", true, "tab\tnew\nline"},
+        {nullptr, "bell\x07", false, nullptr},
+        {nullptr, "esc\x1B[0m", false, nullptr},
+        {nullptr, "lone \xED\xA0\x80 high", true, nullptr},
+        {nullptr, "lone \xED\xBF\xBF low", true, nullptr},
+        {"windows-1252", "undefined \x81\x8D\x8F\x90\x9D", true, nullptr},
+        {"windows-1252", "control \x01", false, nullptr},
+        {"Shift_JIS", "half \x82", false, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        HostTextMode mode(row.codePage);
+        VORN_Variable v("v");
+        v.SetLabel(row.text);
+        v.AddValueLabel(1, row.text);
+        v.AddAttribute("note", {row.text});
+        VORN_DataSource source;
+        source.AddVariable(v);
+        source.AddAttribute("origin", {row.text});
+        VariableSet set(row.text);
+        set.SetVariableNames({"v"});
+        source.AddVariableSet(set);
+        const TransValue value(source);
+        TransStatus st;
+        EXPECT_EQ(value.asDouble(ts("/"), ts("count(//*[@label])"), st), 2);
+        if (row.label != nullptr) {
+            EXPECT_EQ(takeUtf8(value.asString(ts("/*/*[1]"), ts("@label"))), row.label);
+        }
+        for (int form = 0; form < 2; ++form) {
+            const std::u16string text = take(form == 0 ? value.asUTF16XML(st) : value.asMBCSXML(st));
+            EXPECT_EQ(st.failure(), !row.writable) << form;
+            EXPECT_FALSE(text.empty()) << form;
+            if (row.writable) {
+                EXPECT_NE(parseXml(text), nullptr) << form;
+            }
+        }
+    }
+}
