@@ -6,11 +6,16 @@
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/dom/DOMLSOutput.hpp>
 #include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/TransService.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <memory>
 #include <string>
+
+#include <unicode/utf16.h>
 
 #include "text/CodePage.h"
 #include "text/TransText.h"
@@ -29,6 +34,41 @@ struct Released {
         if (object != nullptr) object->release();
     }
 };
+
+bool fits(const XMLCh* name, XMLTranscoder& transcoder) {
+    const int32_t length = static_cast<int32_t>(XMLString::stringLen(name));
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U16_NEXT(name, i, length, c);
+        if (!transcoder.canTranscodeTo(static_cast<unsigned int>(c))) return false;
+    }
+    return true;
+}
+
+// Whether every attribute name below node can be written in the encoding.
+// The serializer writes a name it cannot hold as character references and
+// reports nothing, which leaves text that does not parse. Walked without
+// recursion, like the depth.
+bool attributeNamesFit(const DOMNode* node, const XMLCh* encoding) {
+    XMLTransService::Codes code;
+    std::unique_ptr<XMLTranscoder> transcoder(XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
+        encoding, code, 64, XMLPlatformUtils::fgMemoryManager));
+    if (!transcoder) return false;
+    const DOMNode* const top = node;
+    while (node != nullptr) {
+        if (const DOMNamedNodeMap* attributes = node->getAttributes()) {
+            for (XMLSize_t i = 0; i < attributes->getLength(); ++i)
+                if (!fits(attributes->item(i)->getNodeName(), *transcoder)) return false;
+        }
+        if (node->getFirstChild() != nullptr) {
+            node = node->getFirstChild();
+            continue;
+        }
+        while (node != top && node->getNextSibling() == nullptr) node = node->getParentNode();
+        node = node == top ? nullptr : node->getNextSibling();
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -56,7 +96,14 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
         st.failure(true);
     } else {
         try {
-            serializer.object->write(core->dom(), output.object);
+            // Character references serve only in text and attribute values.
+            // An element name, comment or processing instruction that the
+            // encoding cannot hold stops the writing part way, which only the
+            // result of write tells; an attribute name is written as
+            // references without a word, so it is checked here.
+            if (!serializer.object->write(core->dom(), output.object) ||
+                (!utf16 && encoding != u"UTF-8" && !attributeNamesFit(core->dom(), encoding.c_str())))
+                st.failure(true);
         } catch (...) {
             st.failure(true);
         }

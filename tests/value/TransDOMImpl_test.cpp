@@ -159,6 +159,28 @@ TEST_F(DocumentValueTest, UnwritableCharactersFailTheSerialisationOnly) {
     }
 }
 
+// Character references serve only in text and attribute values: a name, a
+// comment or a processing instruction the code page cannot hold cuts the
+// multibyte text short, which the failure flag reports (the UTF-16 text holds
+// everything).
+TEST_F(DocumentValueTest, MarkupTheCodePageCannotHoldFailsTheMultibyteText) {
+    HostTextMode mode("windows-1252");
+    for (const char* xml : {"<a><b\xE4\xB8\xAD/></a>", "<a b\xE4\xB8\xAD=\"1\"/>",
+                            "<a><!--\xE4\xB8\xAD--></a>", "<a><?p \xE4\xB8\xAD?></a>"}) {
+        SCOPED_TRACE(xml);
+        DocumentPtr source = parseXml(std::string(xml));
+        ASSERT_NE(source, nullptr);
+        TransValue value(source.get());
+        TransStatus st;
+        EXPECT_NE(parseXml(utf16Xml(value, st)), nullptr);
+        EXPECT_FALSE(st.failure());
+        const std::u16string text = take(value.asMBCSXML(st));
+        EXPECT_TRUE(st.failure());
+        EXPECT_FALSE(st.warning());  // the declaration and the start were written
+        EXPECT_EQ(parseXml(text), nullptr);
+    }
+}
+
 TEST_F(DocumentValueTest, DocumentsTooDeepForTheSerializerAreRefused) {
     EXPECT_EQ(documentDepth(deepDocument(0).get()), 0u);
     EXPECT_EQ(documentDepth(deepDocument(3).get()), 3u);
