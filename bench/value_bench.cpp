@@ -3,7 +3,8 @@
 // twin is what a copying add costs, a deep importNode into a new document,
 // alone and with the Xalan wrapper view a copying value built for it.
 // asUTF16XML and asMBCSXML against one DOMLSSerializer write with the same
-// settings (no pretty printing, the same encoding) into a memory buffer.
+// settings (no pretty printing, the same encoding) into a memory buffer,
+// with the value's two steps around the write measured apart.
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,8 @@
 #include "VornPlatform.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
+#include "text/TransText.h"
+#include "value/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 using XALAN_CPP_NAMESPACE::XalanMemMgrs;
@@ -120,8 +123,10 @@ void BM_BareImportNodeWrapper(benchmark::State& state) {
     }
 }
 
-// The bare serializer: one write of the document into a memory buffer.
-XMLSize_t bareWrite(const DOMDocument* document, const char16_t* encoding) {
+// The bare serializer: one write of the document into a memory buffer; the
+// bytes written are given to keep when kept is not null.
+XMLSize_t bareWrite(const DOMDocument* document, const char16_t* encoding,
+                    std::string* kept = nullptr) {
     static const XMLCh ls[] = u"LS";
     DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(ls);
     DOMLSSerializer* serializer = implementation->createLSSerializer();
@@ -134,6 +139,7 @@ XMLSize_t bareWrite(const DOMDocument* document, const char16_t* encoding) {
     output->setByteStream(&buffer);
     serializer->write(document, output);
     const XMLSize_t length = buffer.getLen();
+    if (kept != nullptr) kept->assign(reinterpret_cast<const char*>(buffer.getRawBuffer()), length);
     output->release();
     serializer->release();
     return length;
@@ -184,26 +190,83 @@ void BM_BareSerializer(benchmark::State& state, Serialisation how) {
     for (auto _ : state) benchmark::DoNotOptimize(bareWrite(document, how.encoding));
 }
 
+// What a value does around the serializer's write, to explain the gap: the
+// depth check before it, and the copy of the written text into the string
+// it returns.
+void BM_DocumentDepth(benchmark::State& state) {
+    const DOMDocument* document = builtDictionary(sizeOf(state));
+    if (documentDepth(document) == 0) {
+        state.SkipWithError("no depth");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(documentDepth(document));
+}
+
+void BM_XMLResultCopy(benchmark::State& state, Serialisation how) {
+    const DOMDocument* document = builtDictionary(sizeOf(state));
+    const HostTextMode mode(modeOf(how.codePage));
+    std::string bytes;
+    if (bareWrite(document, how.encoding, &bytes) == 0) {
+        state.SkipWithError("the serializer wrote nothing");
+        return;
+    }
+    for (auto _ : state) {
+        TransString* result;
+        if (how.codePage == nullptr) {
+            const icu::UnicodeString text(reinterpret_cast<const UChar*>(bytes.data()),
+                                          static_cast<int32_t>(bytes.size() / 2));
+            result = TransStringAccess::newFromUTF16(text);
+        } else {
+            const std::string text(bytes);
+            result = TransStringAccess::newFromMBCS(text.c_str());
+        }
+        benchmark::DoNotOptimize(result);
+        delete result;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+
+// What takes a second or more runs once per repetition, and is repeated as
+// often as given here whatever the command line asks.
+void once(benchmark::internal::Benchmark* b, int repetitions) {
+    b->Iterations(1)->Repetitions(repetitions);
+}
+
 void registerValues() {
     const auto ms = benchmark::kMillisecond;
     const auto us = benchmark::kMicrosecond;
     for (int n : {1000, 100000}) {
+        const bool big = n >= 100000;
         benchmark::RegisterBenchmark("BM_SpaceAdd", BM_SpaceAdd)->Arg(n)->Unit(us);
-        benchmark::RegisterBenchmark("BM_BareImportNode", BM_BareImportNode)->Arg(n)->Unit(ms);
+        auto* copy = benchmark::RegisterBenchmark("BM_BareImportNode", BM_BareImportNode)
+                         ->Arg(n)->Unit(ms);
+        // Half a minute and more at 100,000 variables: one is enough.
         auto* wrapped = benchmark::RegisterBenchmark("BM_BareImportNodeWrapper",
                                                      BM_BareImportNodeWrapper)->Arg(n)->Unit(ms);
-        // Half a minute at 100,000 variables: one is enough.
-        if (n >= 100000) wrapped->Iterations(1);
+        if (big) {
+            once(copy, 1);
+            once(wrapped, 1);
+        }
     }
     for (int n : {1000, 100000}) {
+        const bool big = n >= 100000;
         for (const Serialisation& how : serialisations) {
             const std::string suffix = how.codePage == nullptr ? "UTF16" : how.codePage;
-            benchmark::RegisterBenchmark(("BM_ValueXML/" + suffix).c_str(), BM_ValueXML, how)
-                ->Arg(n)->Unit(ms);
-            benchmark::RegisterBenchmark(("BM_BareSerializer/" + suffix).c_str(),
-                                         BM_BareSerializer, how)
-                ->Arg(n)->Unit(ms);
+            for (auto* b : {benchmark::RegisterBenchmark(("BM_ValueXML/" + suffix).c_str(),
+                                                         BM_ValueXML, how),
+                            benchmark::RegisterBenchmark(("BM_BareSerializer/" + suffix).c_str(),
+                                                         BM_BareSerializer, how)}) {
+                b->Arg(n)->Unit(ms);
+                if (big) once(b, 3);
+            }
+            auto* copy = benchmark::RegisterBenchmark(("BM_XMLResultCopy/" + suffix).c_str(),
+                                                      BM_XMLResultCopy, how)
+                             ->Arg(n)->Unit(ms);
+            if (big) once(copy, 3);
         }
+        auto* depth = benchmark::RegisterBenchmark("BM_DocumentDepth", BM_DocumentDepth)
+                          ->Arg(n)->Unit(ms);
+        if (big) once(depth, 3);
     }
 }
 
