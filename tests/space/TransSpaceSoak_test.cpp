@@ -81,9 +81,9 @@ void expectStored(const TransSpace& space, int tag) {
 // Three spaces per round, destroyed in each of the six orders in turn (so
 // nested, overlapping and mixed lifetimes), each holding values that are
 // queried after every destruction; every third round a fourth space comes up
-// while the others go, and a value held outside the spaces lives until the
-// last of them. Every round ends with no space, so the runtime goes down and
-// comes up again a thousand times.
+// while the others go, and a value held outside the spaces lives until just
+// before the last of the three goes. Every round ends with no space, so the
+// runtime goes down and comes up again a thousand times.
 TEST(TransSpaceSoak, SpacesComeAndGoInEveryOrder) {
     std::array<int, 3> order = {0, 1, 2};
     for (int round = 0; round < 1000; ++round) {
