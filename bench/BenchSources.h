@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include <benchmark/benchmark.h>
+
 #include "TransSpace.h"
 #include "TransString.h"
 #include "TransValue.h"
@@ -37,5 +39,14 @@ std::string byNamePath(int variables);
 TransString mbcsString(const std::string& text);
 TransString utf16String(const std::u16string& text);
 std::string takeUTF8(TransString* result);
+
+// Google Benchmark's DoNotOptimize(T&) asks GCC for an in-out operand in
+// "memory or register"; GCC 12 can pick the register without loading it, so
+// a pointer kept that way reads as garbage afterwards. The read-only form is
+// all these benchmarks need.
+template <class T>
+inline void keep(const T& value) {
+    benchmark::DoNotOptimize(value);
+}
 
 #endif

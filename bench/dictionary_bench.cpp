@@ -193,7 +193,7 @@ void BM_DictionaryBuild(benchmark::State& state) {
     for (auto _ : state) {
         DictionaryBuilder builder;
         DOMDocument* document = builder.build(source);
-        benchmark::DoNotOptimize(document);
+        keep(document);
         state.PauseTiming();
         document->release();
         state.ResumeTiming();
@@ -211,7 +211,7 @@ void BM_BareXercesBuild(benchmark::State& state) {
     for (auto _ : state) {
         BareBuild bare;
         DOMDocument* document = bare.build(source);
-        benchmark::DoNotOptimize(document);
+        keep(document);
         state.PauseTiming();
         document->release();
         state.ResumeTiming();
@@ -235,7 +235,7 @@ void BM_DictionaryBuildFirstQuery(benchmark::State& state) {
         TransValue* value = new TransValue(source);
         TransStatus st;
         TransString* answer = value->asString(path, label, st);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
         if (st.failure()) state.SkipWithError("the first query failed");
         state.PauseTiming();
         TransValue::releaseString(answer);

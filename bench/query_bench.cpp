@@ -246,7 +246,7 @@ void BM_QueryString(benchmark::State& state) {
     for (auto _ : state) {
         TransStatus st;
         TransString* answer = value.asString(path, label, st);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
         TransValue::releaseString(answer);
     }
 }
@@ -259,7 +259,7 @@ void BM_BareXalanString(benchmark::State& state) {
     if (!same(state, xalanString(bare, path) == expectedOf(n).label, "label")) return;
     for (auto _ : state) {
         std::u16string answer = xalanString(bare, path);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
     }
 }
 
@@ -272,7 +272,7 @@ void BM_Libxml2String(benchmark::State& state) {
     if (!same(state, first.size() == 1 && first[0] == expectedOf(n).label, "label")) return;
     for (auto _ : state) {
         std::vector<std::u16string> answer = libxml2Texts(bare, path, "@label");
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
     }
 }
 
@@ -291,7 +291,7 @@ void BM_LiteralQueryString(benchmark::State& state) {
     for (auto _ : state) {
         TransStatus st;
         TransString* text = literalAsString(value, path, label, st);
-        benchmark::DoNotOptimize(text);
+        keep(text);
         TransValue::releaseString(text);
     }
 }
@@ -305,7 +305,7 @@ void BM_QueryStringList(benchmark::State& state) {
     for (auto _ : state) {
         TransStatus st;
         TransStringList* answer = value.asStringList(path, data, st);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
         TransValue::releaseStringList(answer);
     }
 }
@@ -319,7 +319,7 @@ void BM_BareXalanStringList(benchmark::State& state) {
         return;
     for (auto _ : state) {
         std::vector<std::u16string> answer = xalanStringList(bare, path);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
     }
 }
 
@@ -334,7 +334,7 @@ void BM_Libxml2StringList(benchmark::State& state) {
         return;
     for (auto _ : state) {
         std::vector<std::u16string> answer = libxml2Texts(bare, path, expression);
-        benchmark::DoNotOptimize(answer);
+        keep(answer);
     }
 }
 
@@ -346,7 +346,7 @@ void BM_QueryDouble(benchmark::State& state) {
     const TransString width("number(@displayWidth)");
     for (auto _ : state) {
         TransStatus st;
-        benchmark::DoNotOptimize(value.asDouble(path, width, st));
+        keep(value.asDouble(path, width, st));
     }
 }
 
@@ -356,7 +356,7 @@ void BM_BareXalanDouble(benchmark::State& state) {
     BareXalan& bare = bareXalan(n);
     const std::u16string path = utf16Of(prefixedPath(n));
     if (!same(state, xalanDouble(bare, path) == expectedOf(n).width, "display width")) return;
-    for (auto _ : state) benchmark::DoNotOptimize(xalanDouble(bare, path));
+    for (auto _ : state) keep(xalanDouble(bare, path));
 }
 
 void BM_Libxml2Double(benchmark::State& state) {
@@ -365,7 +365,7 @@ void BM_Libxml2Double(benchmark::State& state) {
     BareLibxml2& bare = bareLibxml2(n);
     const std::string path = prefixedPath(n);
     if (!same(state, libxml2Double(bare, path) == expectedOf(n).width, "display width")) return;
-    for (auto _ : state) benchmark::DoNotOptimize(libxml2Double(bare, path));
+    for (auto _ : state) keep(libxml2Double(bare, path));
 }
 
 void registerQueries() {

@@ -97,7 +97,7 @@ void BM_SpaceFind(benchmark::State& state) {
     int k = 0;
     for (auto _ : state) {
         TransStatus st;
-        benchmark::DoNotOptimize(&registry.space.find(registry.names[k], st));
+        keep(&registry.space.find(registry.names[k], st));
         k = (k + 1) % asked;
     }
 }
@@ -114,7 +114,7 @@ void BM_BareMapFind(benchmark::State& state) {
     }
     int k = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(registry.values.find(upper(registry.names[k])));
+        keep(registry.values.find(upper(registry.names[k])));
         k = (k + 1) % asked;
     }
 }

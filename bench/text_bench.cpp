@@ -99,7 +99,7 @@ void BM_TransStringFromMBCS(benchmark::State& state, const CodePage* page) {
     }
     for (auto _ : state) {
         const TransString text(bytes.c_str());
-        benchmark::DoNotOptimize(text.asUTF16());
+        keep(text.asUTF16());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
@@ -111,7 +111,7 @@ void BM_BareICUToUTF16(benchmark::State& state, const CodePage* page) {
         state.SkipWithError("no converter");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(bareToUTF16(c.converter, bytes));
+    for (auto _ : state) keep(bareToUTF16(c.converter, bytes));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
@@ -129,7 +129,7 @@ void BM_TransStringToMBCS(benchmark::State& state, const CodePage* page) {
     }
     for (auto _ : state) {
         const TransString text(reinterpret_cast<const unsigned short*>(terminated.c_str()));
-        benchmark::DoNotOptimize(text.asMBCS());
+        keep(text.asMBCS());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
@@ -142,7 +142,7 @@ void BM_BareICUToMBCS(benchmark::State& state, const CodePage* page) {
         state.SkipWithError("no converter");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(bareToMBCS(c.converter, utf16));
+    for (auto _ : state) keep(bareToMBCS(c.converter, utf16));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
@@ -155,7 +155,7 @@ void BM_TransStringHold(benchmark::State& state, const CodePage* page) {
     const Mode mode(*page);
     for (auto _ : state) {
         const TransString text(bytes.c_str());
-        benchmark::DoNotOptimize(&text);
+        keep(&text);
     }
 }
 
@@ -166,7 +166,7 @@ void BM_LibraryToUTF16(benchmark::State& state, const CodePage* page) {
         state.SkipWithError("the conversion differs from ICU's");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(mbcsToUTF16(bytes));
+    for (auto _ : state) keep(mbcsToUTF16(bytes));
 }
 
 void BM_LibraryToMBCS(benchmark::State& state, const CodePage* page) {
@@ -177,7 +177,7 @@ void BM_LibraryToMBCS(benchmark::State& state, const CodePage* page) {
         state.SkipWithError("the conversion differs from ICU's");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(utf16ToMBCS(utf16));
+    for (auto _ : state) keep(utf16ToMBCS(utf16));
 }
 
 void BM_HostCodePageName(benchmark::State& state, const CodePage* page) {
@@ -186,7 +186,7 @@ void BM_HostCodePageName(benchmark::State& state, const CodePage* page) {
         state.SkipWithError("the host names another code page");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(codePageName());
+    for (auto _ : state) keep(codePageName());
 }
 
 void registerTexts() {

@@ -95,7 +95,7 @@ void BM_BareImportNode(benchmark::State& state) {
     if (!sameSize(state, source, n)) return;
     for (auto _ : state) {
         std::unique_ptr<DOMDocument> copy(importCopy(source));
-        benchmark::DoNotOptimize(copy.get());
+        keep(copy.get());
         state.PauseTiming();
         copy.reset();
         state.ResumeTiming();
@@ -113,7 +113,7 @@ void BM_BareImportNodeWrapper(benchmark::State& state) {
             new XercesParserLiaison(XalanMemMgrs::getDefaultXercesMemMgr()));
         liaison->setBuildWrapperNodes(true);
         liaison->setThreadSafe(true);
-        benchmark::DoNotOptimize(liaison->createDocument(
+        keep(liaison->createDocument(
             copy.get(), liaison->getThreadSafe(), liaison->getBuildWrapperNodes(),
             liaison->getBuildMaps()));
         state.PauseTiming();
@@ -174,7 +174,7 @@ void BM_ValueXML(benchmark::State& state, Serialisation how) {
     for (auto _ : state) {
         TransStatus st;
         TransString* xml = how.codePage == nullptr ? value.asUTF16XML(st) : value.asMBCSXML(st);
-        benchmark::DoNotOptimize(xml);
+        keep(xml);
         TransValue::releaseString(xml);
     }
 }
@@ -187,7 +187,7 @@ void BM_BareSerializer(benchmark::State& state, Serialisation how) {
         state.SkipWithError("the serializer wrote nothing");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(bareWrite(document, how.encoding));
+    for (auto _ : state) keep(bareWrite(document, how.encoding));
 }
 
 // What a value does around the serializer's write, to explain the gap: the
@@ -199,7 +199,7 @@ void BM_DocumentDepth(benchmark::State& state) {
         state.SkipWithError("no depth");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(documentDepth(document));
+    for (auto _ : state) keep(documentDepth(document));
 }
 
 void BM_XMLResultCopy(benchmark::State& state, Serialisation how) {
@@ -220,7 +220,7 @@ void BM_XMLResultCopy(benchmark::State& state, Serialisation how) {
             const std::string text(bytes);
             result = TransStringAccess::newFromMBCS(text.c_str());
         }
-        benchmark::DoNotOptimize(result);
+        keep(result);
         delete result;
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));

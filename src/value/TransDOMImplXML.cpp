@@ -40,7 +40,9 @@ bool fits(const XMLCh* name, XMLTranscoder& transcoder) {
     for (int32_t i = 0; i < length;) {
         UChar32 c;
         U16_NEXT(name, i, length, c);
-        if (!transcoder.canTranscodeTo(static_cast<unsigned int>(c))) return false;
+        // The ASCII characters of a name (letters, digits, "-._:") are in
+        // every code page; most names hold nothing else.
+        if (c >= 0x80 && !transcoder.canTranscodeTo(static_cast<unsigned int>(c))) return false;
     }
     return true;
 }
