@@ -2,6 +2,8 @@
 
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 
+#include "value/DocumentDepth.h"
+
 XERCES_CPP_NAMESPACE_USE
 namespace xalan = XALAN_CPP_NAMESPACE;
 
@@ -33,4 +35,9 @@ const DocumentCore::QueryView& DocumentCore::queryView() const {
         view = std::move(built);
     });
     return view;
+}
+
+std::size_t DocumentCore::depth() const {
+    std::call_once(depthCounted, [this] { elementDepth = documentDepth(document); });
+    return elementDepth;
 }

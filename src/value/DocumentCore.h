@@ -6,6 +6,7 @@
 #ifndef TRANSSPACE_VALUE_DOCUMENTCORE_H
 #define TRANSSPACE_VALUE_DOCUMENTCORE_H
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 
@@ -39,10 +40,15 @@ public:
     };
     const QueryView& queryView() const;
 
+    // The number of element levels of the document, counted on first use.
+    std::size_t depth() const;
+
 private:
     XERCES_CPP_NAMESPACE::DOMDocument* document;
     mutable std::once_flag viewBuilt;
     mutable QueryView view;
+    mutable std::once_flag depthCounted;
+    mutable std::size_t elementDepth = 0;
 };
 
 #endif

@@ -94,7 +94,7 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     output.object->setByteStream(&buffer);
     // The serializer recurses once per element level; a document deeper than
     // the host's stack allows is refused as a failed write.
-    if (documentDepth(core->dom()) > maxSerializedDepth) {
+    if (core->depth() > maxSerializedDepth) {
         st.failure(true);
     } else {
         try {
