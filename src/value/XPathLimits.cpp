@@ -4,12 +4,22 @@ bool withinXPathLimits(const char16_t* text, std::size_t length) {
     if (length > XPathLimits::maxLength) return false;
     std::size_t depth = 0;
     std::size_t minusRun = 0;  // minus signs since the last operand-like character
+    std::size_t numberRun = 0;  // digits and points of a number literal
+    bool inName = false;         // digits inside a name are no number
     char16_t quote = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const char16_t c = text[i];
         if (quote != 0) {
             if (c == quote) quote = 0;
             continue;
+        }
+        const bool digit = (c >= u'0' && c <= u'9') || c == u'.';
+        if (digit && !inName) {
+            if (++numberRun > XPathLimits::maxNumberLength) return false;
+        } else {
+            numberRun = 0;
+            if (!digit) inName = c == u'_' || c >= 0x80 || (c >= u'a' && c <= u'z') ||
+                                 (c >= u'A' && c <= u'Z') || (inName && c == u'-');
         }
         switch (c) {
         case u'\'':

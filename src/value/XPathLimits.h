@@ -20,7 +20,15 @@ struct XPathLimits {
     // Open parentheses and brackets outside string literals, plus each minus
     // sign of a run of minus signs, counted as nesting levels.
     static constexpr std::size_t maxNesting = 256;
+    // Digits and decimal points of one number literal. Xalan-C writes every
+    // number it parses into a 100-character buffer and aborts the process
+    // on a literal of about 90 digits.
+    static constexpr std::size_t maxNumberLength = 64;
 };
+
+// From this magnitude up, numbers are turned into text without Xalan-C,
+// which overflows its buffer from about 1e86.
+constexpr double largeNumber = 1e64;
 
 // True when text (length code units, not necessarily zero-terminated) stays
 // within XPathLimits.

@@ -1,11 +1,15 @@
 #include "value/XPathResult.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 
 #include "text/TransText.h"
 #include "value/NumberText.h"
 #include "value/TransValueImpl.h"
+#include "value/XPathLimits.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 
@@ -37,12 +41,27 @@ icu::UnicodeString nodeValue(const NodeRefListBase& nodes, NodeRefListBase::size
     return unicode(nodes.item(i)->getNodeValue());
 }
 
+// A scalar result's XPath string value. Xalan-C writes a number's full
+// decimal expansion into a fixed 100-character buffer and aborts the process
+// from about 1e86 up, so large numbers are written here the same way.
+icu::UnicodeString scalarText(const XObjectPtr& result) {
+    if (result->getType() == XObject::eTypeNumber) {
+        const double n = result->num();
+        if (std::isfinite(n) && std::fabs(n) >= largeNumber) {
+            char digits[400];  // the largest double has 309 digits
+            std::snprintf(digits, sizeof digits, "%.0f", n);
+            return icu::UnicodeString(digits, -1, icu::UnicodeString::kInvariant);
+        }
+    }
+    return unicode(result->str());
+}
+
 }  // namespace
 
 TransString* resultAsString(const XObjectPtr& result, TransStatus& st) {
     switch (kindOf(result)) {
     case Kind::scalar:
-        return TransStringAccess::newFromUTF16(unicode(result->str()));
+        return TransStringAccess::newFromUTF16(scalarText(result));
     case Kind::nodeSet: {
         const NodeRefListBase& nodes = result->nodeset();
         if (nodes.getLength() == 0) return new TransString;
@@ -59,7 +78,7 @@ TransString* resultAsString(const XObjectPtr& result, TransStatus& st) {
 void resultAsStringList(const XObjectPtr& result, TransStringList& list, TransStatus& st) {
     switch (kindOf(result)) {
     case Kind::scalar:
-        TransStringListAccess::append(list, unicode(result->str()));
+        TransStringListAccess::append(list, scalarText(result));
         return;
     case Kind::nodeSet: {
         const NodeRefListBase& nodes = result->nodeset();

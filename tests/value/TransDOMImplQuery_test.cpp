@@ -1,6 +1,7 @@
 // XPath queries of document values, walked as a table over the outcomes:
 // each row runs all three queries and checks results and flags.
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,13 @@ TEST_F(QueryTest, LimitsOnExpressionText) {
     };
     const std::size_t maxLength = XPathLimits::maxLength;
     const double chainValue = static_cast<double>((chain(maxLength).size() + 1) / 2);
+    // Large numbers read as the full decimal expansion of the double.
+    const auto expansion = [](double n) {
+        char text[400];
+        std::snprintf(text, sizeof text, "%.0f", n);
+        return std::string(text);
+    };
+    const std::string product = expansion(1e60 * 1e60);
     const std::vector<Row> rows = {
         {"/", nested(depth), "1", none, {"1"}, none, 1, none},
         {"/", nested(depth + 1), "", FW, {}, FW, missing, FW},
@@ -158,6 +166,14 @@ TEST_F(QueryTest, LimitsOnExpressionText) {
         {"/", chain(120000), "", FW, {}, FW, missing, FW},
         {predicates(depth - 1), "@locale", "en_US", none, {"en_US"}, none, missing, W},
         {predicates(100000), "@locale", "", FW, {}, FW, missing, FW},
+        // Long number literals abort the processor; digits in names are no number.
+        {"/", "1" + std::string(XPathLimits::maxNumberLength - 1, '0'), expansion(1e63), none,
+         {expansion(1e63)}, none, 1e63, none},
+        {"/", "1" + std::string(XPathLimits::maxNumberLength, '0'), "", FW, {}, FW, missing, FW},
+        {"/", "count(x" + std::string(100, '9') + ")", "0", none, {"0"}, none, 0, none},
+        // Numbers too large for the processor's text buffer are written here.
+        {"/", "1" + std::string(60, '0') + " * 1" + std::string(60, '0'), product, none,
+         {product}, none, 1e60 * 1e60, none},
         // Brackets inside string literals do not nest.
         {"/", "string-length('" + std::string(1000, '(') + "')", "1000", none, {"1000"}, none,
          1000, none},
