@@ -5,20 +5,24 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
+#include <xercesc/util/SecurityManager.hpp>
 
 #include "support/TextHelpers.h"
 
 XERCES_CPP_NAMESPACE_USE
 
-namespace {
-
-DocumentPtr parseBytes(const XMLByte* bytes, XMLSize_t length, const XMLCh* encoding) {
+DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* encoding) {
     XercesDOMParser parser;
+    SecurityManager security;
+    security.setEntityExpansionLimit(1000);
+    parser.setSecurityManager(&security);
     parser.setDoNamespaces(true);
+    parser.setLoadExternalDTD(false);
+    parser.setDisableDefaultEntityResolution(true);
     parser.setCreateEntityReferenceNodes(false);
     HandlerBase errors;  // throws on fatal errors
     parser.setErrorHandler(&errors);
-    MemBufInputSource input(bytes, length, "test");
+    MemBufInputSource input(static_cast<const XMLByte*>(bytes), length, "xml");
     if (encoding != nullptr) input.setEncoding(encoding);
     try {
         parser.parse(input);
@@ -29,15 +33,13 @@ DocumentPtr parseBytes(const XMLByte* bytes, XMLSize_t length, const XMLCh* enco
     return DocumentPtr(parser.adoptDocument());
 }
 
-}  // namespace
-
 DocumentPtr parseXml(const std::string& utf8Text) {
-    return parseBytes(reinterpret_cast<const XMLByte*>(utf8Text.data()), utf8Text.size(), nullptr);
+    return parseXmlBytes(reinterpret_cast<const XMLByte*>(utf8Text.data()), utf8Text.size(), nullptr);
 }
 
 DocumentPtr parseXml(const std::u16string& utf16Text) {
     // Native byte order: "UTF-16" as the library writes it.
-    return parseBytes(reinterpret_cast<const XMLByte*>(utf16Text.data()),
+    return parseXmlBytes(reinterpret_cast<const XMLByte*>(utf16Text.data()),
                       utf16Text.size() * sizeof(char16_t), u"UTF-16LE");
 }
 

@@ -3,6 +3,7 @@
 #ifndef TRANSSPACE_TESTS_XMLDOCUMENTS_H
 #define TRANSSPACE_TESTS_XMLDOCUMENTS_H
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ using DocumentPtr = std::unique_ptr<XERCES_CPP_NAMESPACE::DOMDocument, DocumentR
 DocumentPtr parseXml(const std::string& utf8Text);
 // The document of UTF-16 XML text (as the library serialises it).
 DocumentPtr parseXml(const std::u16string& utf16Text);
+// The document of XML bytes in the given encoding (null: as they declare).
+// Never reads a file or the network, and bounds entity expansion.
+DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* encoding);
 
 // A library string's UTF-16 text, then released.
 std::u16string take(TransString* s);
