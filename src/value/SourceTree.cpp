@@ -39,7 +39,6 @@ namespace xalan = XALAN_CPP_NAMESPACE;
 namespace {
 
 const XMLCh empty[] = {0};
-const XMLCh xmlnsName[] = u"xmlns";
 
 const XMLCh* orEmpty(const XMLCh* s) { return s != nullptr ? s : empty; }
 
