@@ -41,13 +41,7 @@ DocumentPtr DictionaryTest::build(const VORN_DataSource& source,
 }
 
 std::u16string DictionaryTest::serialise(const DOMDocument* document) {
-    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    DOMLSSerializer* serializer = impl->createLSSerializer();
-    XMLCh* written = serializer->writeToString(document);
-    std::u16string text = written != nullptr ? written : u"";
-    XMLString::release(&written);
-    serializer->release();
-    return text;
+    return serialiseXml(document);
 }
 
 std::unique_ptr<VORN_DataSource> DictionaryTest::load(const std::string& json) {

@@ -16,6 +16,8 @@
 
 #include <unicode/unistr.h>
 
+#include "support/XmlDocuments.h"
+
 XERCES_CPP_NAMESPACE_USE
 
 namespace {
@@ -105,17 +107,7 @@ std::vector<std::string> SchemaValidator::validate(const std::u16string& xmlText
 }
 
 std::vector<std::string> SchemaValidator::validate(const DOMDocument* document) const {
-    static const XMLCh ls[] = {'L', 'S', 0};
-    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(ls);
-    DOMLSSerializer* serializer = impl->createLSSerializer();
-    std::u16string text;
-    try {
-        XMLCh* written = serializer->writeToString(document);
-        if (written != nullptr) text = written;
-        XMLString::release(&written);
-    } catch (...) {
-    }
-    serializer->release();
+    const std::u16string text = serialiseXml(document);
     if (text.empty()) return {"the document could not be serialised"};
     return validate(text);
 }

@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
@@ -31,6 +34,20 @@ DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* en
     }
     if (parser.getErrorCount() != 0) return nullptr;
     return DocumentPtr(parser.adoptDocument());
+}
+
+std::u16string serialiseXml(const DOMDocument* document) {
+    DOMLSSerializer* serializer =
+        DOMImplementationRegistry::getDOMImplementation(u"LS")->createLSSerializer();
+    std::u16string text;
+    try {
+        XMLCh* written = serializer->writeToString(document);
+        if (written != nullptr) text = written;
+        XMLString::release(&written);
+    } catch (...) {
+    }
+    serializer->release();
+    return text;
 }
 
 DocumentPtr parseXml(const std::string& utf8Text) {
