@@ -105,22 +105,4 @@ TEST(TransStringList, OrderIsLexicographicAndCaseSensitive) {
     }
 }
 
-TEST(TransStringList, CopiesAndSwaps) {
-    HostTextMode mode(nullptr);
-    TransStringList a = listOf({u"one", u"two"});
-    const unsigned short* const* aArray = a.asUTF16Array();
-    TransStringList copy(a);
-    EXPECT_NE(copy.asUTF16Array(), aArray);
-    copy.push_back(units(u"three"));
-    EXPECT_EQ(a.size(), 2u);
-
-    TransStringList b = listOf({u"x"});
-    a.swap(b);
-    EXPECT_EQ(b.asUTF16Array(), aArray);
-    EXPECT_EQ(u16(aArray[1]), u"two");
-    a = copy;
-    EXPECT_EQ(a.size(), 3u);
-    EXPECT_STREQ(a.asMBCS(2), "three");
-}
-
 }  // namespace

@@ -111,26 +111,6 @@ TEST(TransString, OrderIgnoresLetterCase) {
     std::setlocale(LC_CTYPE, restore.c_str());
 }
 
-TEST(TransString, CopiesSwapsAndAssignmentsAreIndependent) {
-    HostTextMode mode(nullptr);
-    TransString a(" one ");
-    TransString copy(a);
-    TransStatus st;
-    copy.trim(st);
-    EXPECT_STREQ(a.asMBCS(), " one ");
-    EXPECT_STREQ(copy.asMBCS(), "one");
-
-    TransString b("two");
-    const unsigned short* aText = a.asUTF16();
-    a.swap(b);
-    EXPECT_EQ(b.asUTF16(), aText);  // the pointer follows the private object
-    EXPECT_EQ(u16(aText), u" one ");
-    a = a;  // self-assignment copies first
-    EXPECT_STREQ(a.asMBCS(), "two");
-    b = copy;
-    EXPECT_STREQ(b.asMBCS(), "one");
-}
-
 TEST(TransString, InternalAccessEndsAtTheFirstZeroUnit) {
     icu::UnicodeString text(u"ab");
     text.append(static_cast<UChar>(0)).append(u'c');

@@ -126,48 +126,6 @@ TEST(TransValue, NullValueRefusesThroughBothForms) {
     EXPECT_EQ(list, nullptr);
 }
 
-TEST(TransValue, CopiesAreDeep) {
-    auto source = std::make_unique<TransValue>(text("Gewicht"));
-    const TransValue copy(*source);
-    source.reset();
-    EXPECT_EQ(read(copy.asString()), "Gewicht");
-
-    auto number = std::make_unique<TransValue>(2.5);
-    const TransValue numberCopy(*number);
-    number.reset();
-    EXPECT_EQ(numberCopy.asDouble(), 2.5);
-
-    const TransValue nullCopy{TransValue()};
-    TransStatus st;
-    EXPECT_EQ(nullCopy.asDouble(st), missingNumber);
-    expectBothFlags(st);
-}
-
-TEST(TransValue, AssignmentAndSwap) {
-    TransValue a(text("first"));
-    const TransValue b(4.0);
-    a = b;
-    EXPECT_EQ(a.asDouble(), 4.0);
-    EXPECT_EQ(b.asDouble(), 4.0);
-
-    const TransValue& alias = a;
-    a = alias;  // copies first, so harmless
-    EXPECT_EQ(a.asDouble(), 4.0);
-
-    TransValue c(text("third"));
-    a.swap(c);
-    EXPECT_EQ(read(a.asString()), "third");
-    EXPECT_EQ(c.asDouble(), 4.0);
-
-    TransValue nothing;
-    nothing.swap(a);
-    TransStatus st;
-    EXPECT_EQ(read(nothing.asString(st)), "third");
-    EXPECT_FALSE(st.warning());
-    EXPECT_EQ(read(a.asString(st)), "");
-    expectBothFlags(st);
-}
-
 TEST(TransValue, ReleaseFunctions) {
     TransStatus st;
     st.failure(true);
