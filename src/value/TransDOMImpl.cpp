@@ -97,8 +97,12 @@ DOMDocument* TransDOMImpl::copyDocument(const DOMDocument* source) {
         }
         document->setStrictErrorChecking(true);
     } catch (...) {
+        // A node the DOM refuses to create, such as a name whose characters
+        // the parser accepted but the DOM's own name check does not: the
+        // value holds an empty document, as for a null source, rather than
+        // throw into the host.
         delete document;
-        throw;
+        return copyDocument(nullptr);
     }
     return document;
 }
