@@ -69,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fuzz::take(value.asString(st)) == text.text);
     FUZZ_CHECK(st.warning() && st.failure() == text.flags.failure);
 
-    if (!text.flags.failure) {
+    // A document the DOM refused to copy became an empty one, whose text is
+    // the XML declaration alone and does not parse back.
+    const bool copied = value.asDouble(fuzz::fromUTF8("/"), fuzz::fromUTF8("count(/*)")) == 1;
+    if (!text.flags.failure && copied) {
         FUZZ_CHECK(!text.flags.warning);
         DocumentPtr back = parseXmlBytes(text.text.data(), text.text.size() * 2, u"UTF-16LE");
         FUZZ_CHECK(back != nullptr);
@@ -82,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = mbcs->asMBCS(st);
     TransValue::releaseString(mbcs);
     FUZZ_CHECK(mbcsFlags.warning == bytes.empty());
-    if (!text.flags.failure && !mbcsFlags.failure) {
+    if (!text.flags.failure && !mbcsFlags.failure && copied) {
         if (utf8Mode) {
             std::u16string expected = text.text;
             const size_t at = expected.find(u"\"UTF-16\"");
