@@ -5,6 +5,8 @@
 #ifndef TRANSSPACE_VALUE_COMPILEDXPATH_H
 #define TRANSSPACE_VALUE_COMPILEDXPATH_H
 
+#include <string>
+
 #include <xalanc/XPath/XObject.hpp>
 #include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XPathConstructionContextDefault.hpp>
@@ -22,9 +24,16 @@ public:
                  const XALAN_CPP_NAMESPACE::XalanNode* sourceNode) override;
 };
 
+// text with the argument of every string-length() call wrapped in string().
+// The result is the same, but Xalan-C's string-length() writes a numeric
+// argument's text into its fixed buffer itself, which XPathEngine's numbers
+// cannot prevent; through string() the number's own text is used.
+std::u16string withStringLengthOfStrings(const char16_t* text);
+
 class CompiledXPath {
 public:
-    // Throws the processor's exception when text does not parse.
+    // Throws the processor's exception when text does not parse. Parses
+    // withStringLengthOfStrings(text).
     CompiledXPath(const XALAN_CPP_NAMESPACE::XalanDOMChar* text,
                   const XALAN_CPP_NAMESPACE::PrefixResolver& resolver);
     CompiledXPath(const CompiledXPath&) = delete;

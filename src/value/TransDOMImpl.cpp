@@ -3,7 +3,6 @@
 #include "value/TransDOMImpl.h"
 
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
-#include <xalanc/XPath/XPathEvaluator.hpp>
 #include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -12,11 +11,11 @@
 
 #include "dictionary/DictionaryBuilder.h"
 #include "value/Refusal.h"
+#include "value/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
 using XALAN_CPP_NAMESPACE::XalanMemMgrs;
 using XALAN_CPP_NAMESPACE::XercesParserLiaison;
-using XALAN_CPP_NAMESPACE::XPathEvaluator;
 
 namespace {
 
@@ -35,7 +34,7 @@ TransDOMImpl::TransDOMImpl(const DOMDocument* source)
     : core(adopt(copyDocument(source))),
       liaison(nullptr),
       xalanDocument(nullptr),
-      evaluator(new XPathEvaluator(XalanMemMgrs::getDefaultXercesMemMgr())) {}
+      evaluator(new XPathEngine) {}
 
 TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
     : liaison(nullptr), xalanDocument(nullptr), evaluator(nullptr) {
@@ -48,7 +47,7 @@ TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
     // created reads as an empty one.
     if (document == nullptr) document = copyDocument(nullptr);
     core = adopt(document);
-    evaluator = new XPathEvaluator(XalanMemMgrs::getDefaultXercesMemMgr());
+    evaluator = new XPathEngine;
 }
 
 TransDOMImpl::TransDOMImpl(const TransDOMImpl& other)
@@ -56,7 +55,7 @@ TransDOMImpl::TransDOMImpl(const TransDOMImpl& other)
       core(other.core),
       liaison(nullptr),
       xalanDocument(nullptr),
-      evaluator(new XPathEvaluator(XalanMemMgrs::getDefaultXercesMemMgr())) {}
+      evaluator(new XPathEngine) {}
 
 TransDOMImpl::~TransDOMImpl() {
     // The liaison takes its Xalan view with it, and the view must go before

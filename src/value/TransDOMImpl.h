@@ -20,8 +20,9 @@ XERCES_CPP_NAMESPACE_END
 namespace XALAN_CPP_NAMESPACE {
 class XalanNode;
 class XercesParserLiaison;
-class XPathEvaluator;
 }  // namespace XALAN_CPP_NAMESPACE
+
+class XPathEngine;
 
 class VORN_DataSource;
 
@@ -76,7 +77,7 @@ private:
     mutable XALAN_CPP_NAMESPACE::XalanDocument* xalanDocument;
     // Every value has its own evaluator: queries of one value never overlap,
     // those of two values may.
-    XALAN_CPP_NAMESPACE::XPathEvaluator* evaluator;
+    XPathEngine* evaluator;
 };
 
 #endif

@@ -4,41 +4,15 @@
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
-#include <xalanc/XPath/XPathEvaluator.hpp>
-#include <xalanc/XPath/XPathExecutionContextDefault.hpp>
 #include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
 #include "value/TransDOMImpl.h"
+#include "value/XPathEngine.h"
 #include "value/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
-
-namespace {
-
-// The evaluator's execution context points at the support objects of the
-// call (ours and one the evaluator makes on its own stack) and lets go of
-// them only on a normal return. After an exception those pointers would
-// dangle, and the next query's reset of the context would call through them.
-class ContextRelease {
-public:
-    explicit ContextRelease(XPathEvaluator& evaluator) : evaluator(evaluator) {}
-    ContextRelease(const ContextRelease&) = delete;
-    ContextRelease& operator=(const ContextRelease&) = delete;
-    ~ContextRelease() {
-        auto& context =
-            static_cast<XPathExecutionContextDefault&>(evaluator.getExecutionContext());
-        context.setXPathEnvSupport(nullptr);
-        context.setDOMSupport(nullptr);
-        context.setXObjectFactory(nullptr);
-    }
-
-private:
-    XPathEvaluator& evaluator;
-};
-
-}  // namespace
 
 XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* expression,
                                    TransStatus& st) const {
@@ -64,7 +38,6 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         }
         const PrefixResolver& resolver = ownResolver ? *ownResolver : *view.resolver;
         XalanSourceTreeDOMSupport domSupport;
-        const ContextRelease release(*evaluator);
         XalanNode* contextNode = nullptr;
         try {
             const CompiledXPath path(contextPath, resolver);

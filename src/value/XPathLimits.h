@@ -26,10 +26,6 @@ struct XPathLimits {
     static constexpr std::size_t maxNumberLength = 64;
 };
 
-// From this magnitude up, numbers are turned into text without Xalan-C,
-// which overflows its buffer from about 1e86.
-constexpr double largeNumber = 1e64;
-
 // True when text (length code units, not necessarily zero-terminated) stays
 // within XPathLimits.
 bool withinXPathLimits(const char16_t* text, std::size_t length);

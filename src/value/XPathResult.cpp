@@ -1,15 +1,11 @@
 #include "value/XPathResult.h"
 
-#include <cmath>
-#include <cstdio>
-
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 
 #include "text/TransText.h"
 #include "value/NumberText.h"
 #include "value/TransValueImpl.h"
-#include "value/XPathLimits.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 
@@ -41,20 +37,8 @@ icu::UnicodeString nodeValue(const NodeRefListBase& nodes, NodeRefListBase::size
     return unicode(nodes.item(i)->getNodeValue());
 }
 
-// A scalar result's XPath string value. Xalan-C writes a number's full
-// decimal expansion into a fixed 100-character buffer and aborts the process
-// from about 1e86 up, so large numbers are written here the same way.
-icu::UnicodeString scalarText(const XObjectPtr& result) {
-    if (result->getType() == XObject::eTypeNumber) {
-        const double n = result->num();
-        if (std::isfinite(n) && std::fabs(n) >= largeNumber) {
-            char digits[400];  // the largest double has 309 digits
-            std::snprintf(digits, sizeof digits, "%.0f", n);
-            return icu::UnicodeString(digits, -1, icu::UnicodeString::kInvariant);
-        }
-    }
-    return unicode(result->str());
-}
+// A scalar result's XPath string value.
+icu::UnicodeString scalarText(const XObjectPtr& result) { return unicode(result->str()); }
 
 }  // namespace
 

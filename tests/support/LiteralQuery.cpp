@@ -4,11 +4,11 @@
 
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
-#include <xalanc/XPath/XPathEvaluator.hpp>
 #include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
 #include "value/EmptyDocumentRoot.h"
+#include "value/XPathEngine.h"
 #include "value/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
@@ -18,13 +18,13 @@ namespace {
 // One evaluator per query: the oracle keeps nothing between calls.
 struct LiteralEvaluation {
     const TransValue& value;
-    std::shared_ptr<XPathEvaluator> evaluator;
+    std::shared_ptr<XPathEngine> evaluator;
     std::shared_ptr<EmptyDocumentRoot> emptyRoot;
 
     XPathAnswer operator()(const char16_t* contextPath, const char16_t* expression,
                            TransStatus& st) {
         XPathAnswer answer;
-        evaluator = std::make_shared<XPathEvaluator>(XalanMemMgrs::getDefaultXercesMemMgr());
+        evaluator = std::make_shared<XPathEngine>();
         TransStatus local;
         XalanDocument* document = const_cast<XalanDocument*>(value.asXalanDocument(local));
         try {
