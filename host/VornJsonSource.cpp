@@ -619,6 +619,23 @@ std::string SyntaxError(const std::string& source, const json::parse_error& e) {
     return source + ": " + (bracket == std::string::npos ? what : what.substr(bracket + 2));
 }
 
+// Keys and names in the file may hold control characters ("\n" in a key);
+// the message stays one line with them written as JSON escapes.
+std::string OneLine(const std::string& message) {
+    std::string out;
+    for (char c : message) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", u);
+            out += escape;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::unique_ptr<VORN_DataSource> LoadDataSourceJSONText(const std::string& text,
@@ -639,6 +656,7 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceJSONText(const std::string& text,
     } catch (const std::exception& e) {
         error = sourceName + ": " + e.what();
     }
+    error = OneLine(error);
     return nullptr;
 }
 
@@ -646,7 +664,7 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceJSON(const std::string& path, std
     error.clear();
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        error = path + ": cannot be opened: " + std::strerror(errno);
+        error = OneLine(path + ": cannot be opened: " + std::strerror(errno));
         return nullptr;
     }
     std::string text;
@@ -657,7 +675,7 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceJSON(const std::string& path, std
     int readErrno = errno;
     std::fclose(file);
     if (failed) {
-        error = path + ": cannot be read: " + std::strerror(readErrno);
+        error = OneLine(path + ": cannot be read: " + std::strerror(readErrno));
         return nullptr;
     }
     return LoadDataSourceJSONText(text, path, error);

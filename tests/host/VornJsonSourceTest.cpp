@@ -92,6 +92,8 @@ TEST(VornJsonSource, EveryErrorNamesItsPlace) {
         {"partial element", R"({"variables": [], "extensions": [{"type": 3, "elementSize": 4, "data": "0000"}]})",
          "extensions[0]: 2 bytes are not a whole number of 4-byte elements"},
         {"NUL in a text", R"({"variables": [{"name": "a\u0000b"}]})", "a text cannot hold a NUL"},
+        {"control characters in a key", R"({"variables": [], "row\ncount\u007f": 1})",
+         "t.json: row\\u000Acount\\u007F: unknown key"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
