@@ -35,29 +35,36 @@ struct Released {
     }
 };
 
-bool fits(const XMLCh* name, XMLTranscoder& transcoder) {
+// lowest: the first code point that needs the check.
+bool fits(const XMLCh* name, XMLTranscoder& transcoder, UChar32 lowest = 0x80) {
     const int32_t length = static_cast<int32_t>(XMLString::stringLen(name));
     for (int32_t i = 0; i < length;) {
         UChar32 c;
         U16_NEXT(name, i, length, c);
         // The ASCII characters of a name (letters, digits, "-._:") are in
         // every code page; most names hold nothing else.
-        if (c >= 0x80 && !transcoder.canTranscodeTo(static_cast<unsigned int>(c))) return false;
+        if (c >= lowest && !transcoder.canTranscodeTo(static_cast<unsigned int>(c))) return false;
     }
     return true;
 }
 
-// Whether every attribute name below node can be written in the encoding.
-// The serializer writes a name it cannot hold as character references and
-// reports nothing, which leaves text that does not parse. Walked without
-// recursion, like the depth.
-bool attributeNamesFit(const DOMNode* node, const XMLCh* encoding) {
+// Whether every attribute name and CDATA section below node can be written
+// in the encoding. The serializer writes what it cannot hold there as
+// character references and reports nothing, which leaves text that does not
+// parse. Walked without recursion, like the depth.
+bool markupFits(const DOMNode* node, const XMLCh* encoding) {
     XMLTransService::Codes code;
     std::unique_ptr<XMLTranscoder> transcoder(XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
         encoding, code, 64, XMLPlatformUtils::fgMemoryManager));
     if (!transcoder) return false;
     const DOMNode* const top = node;
     while (node != nullptr) {
+        // A CDATA section is split around a character the encoding cannot
+        // hold, which goes between the parts as a reference; beyond the BMP
+        // that reference names the two surrogates, which XML forbids.
+        if (node->getNodeType() == DOMNode::CDATA_SECTION_NODE &&
+            !fits(node->getNodeValue(), *transcoder, 0x10000))
+            return false;
         if (const DOMNamedNodeMap* attributes = node->getAttributes()) {
             for (XMLSize_t i = 0; i < attributes->getLength(); ++i)
                 if (!fits(attributes->item(i)->getNodeName(), *transcoder)) return false;
@@ -101,10 +108,11 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
             // Character references serve only in text and attribute values.
             // An element name, comment or processing instruction that the
             // encoding cannot hold stops the writing part way, which only the
-            // result of write tells; an attribute name is written as
-            // references without a word, so it is checked here.
+            // result of write tells; an attribute name (or a CDATA character
+            // beyond the BMP) is written as references without a word, so it
+            // is checked here.
             if (!serializer.object->write(core->dom(), output.object) ||
-                (!utf16 && encoding != u"UTF-8" && !attributeNamesFit(core->dom(), encoding.c_str())))
+                (!utf16 && encoding != u"UTF-8" && !markupFits(core->dom(), encoding.c_str())))
                 st.failure(true);
         } catch (...) {
             st.failure(true);

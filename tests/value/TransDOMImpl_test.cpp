@@ -165,12 +165,14 @@ TEST_F(DocumentValueTest, UnwritableCharactersFailTheSerialisationOnly) {
 
 // Character references serve only in text and attribute values: a name, a
 // comment or a processing instruction the code page cannot hold cuts the
-// multibyte text short, which the failure flag reports (the UTF-16 text holds
-// everything).
+// multibyte text short, and a CDATA character beyond the BMP becomes a
+// reference to two surrogates; the failure flag reports both (the UTF-16 text
+// holds everything).
 TEST_F(DocumentValueTest, MarkupTheCodePageCannotHoldFailsTheMultibyteText) {
     HostTextMode mode("windows-1252");
     for (const char* xml : {"<a><b\xE4\xB8\xAD/></a>", "<a b\xE4\xB8\xAD=\"1\"/>",
-                            "<a><!--\xE4\xB8\xAD--></a>", "<a><?p \xE4\xB8\xAD?></a>"}) {
+                            "<a><!--\xE4\xB8\xAD--></a>", "<a><?p \xE4\xB8\xAD?></a>",
+                            "<a><![CDATA[\xF0\x9F\x98\x80]]></a>"}) {
         SCOPED_TRACE(xml);
         DocumentPtr source = parseXml(std::string(xml));
         ASSERT_NE(source, nullptr);
