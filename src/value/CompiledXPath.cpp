@@ -7,6 +7,8 @@
 #include <xalanc/XPath/XPathParserException.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
 
+#include "value/XPathLimits.h"
+
 using namespace XALAN_CPP_NAMESPACE;
 
 QuietConstructionContext::QuietConstructionContext()
@@ -24,14 +26,6 @@ void QuietConstructionContext::problem(eSource, eClassification classification,
 }
 
 namespace {
-
-bool nameStart(char16_t c) {
-    return c == u'_' || c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-bool nameChar(char16_t c) {
-    return nameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-}
 
 bool blank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
@@ -55,9 +49,9 @@ std::u16string withStringLengthOfStrings(const char16_t* text) {
             ++i;
             continue;
         }
-        if (nameStart(c)) {
+        if (xpathNameStart(c)) {
             std::size_t end = i;
-            while (nameChar(text[end])) ++end;
+            while (xpathNameChar(text[end])) ++end;
             std::size_t open = end;
             while (blank(text[open])) ++open;
             out.append(text + i, end - i);

@@ -18,8 +18,7 @@ bool withinXPathLimits(const char16_t* text, std::size_t length) {
             if (++numberRun > XPathLimits::maxNumberLength) return false;
         } else {
             numberRun = 0;
-            if (!digit) inName = c == u'_' || c >= 0x80 || (c >= u'a' && c <= u'z') ||
-                                 (c >= u'A' && c <= u'Z') || (inName && c == u'-');
+            if (!digit) inName = xpathNameStart(c) || (inName && c == u'-');
         }
         switch (c) {
         case u'\'':

@@ -26,6 +26,15 @@ struct XPathLimits {
     static constexpr std::size_t maxNumberLength = 64;
 };
 
+// The characters that start an XPath name, and those that continue one (any
+// non-ASCII character counts as a name character).
+inline bool xpathNameStart(char16_t c) {
+    return c == u'_' || c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+inline bool xpathNameChar(char16_t c) {
+    return xpathNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+}
+
 // True when text (length code units, not necessarily zero-terminated) stays
 // within XPathLimits.
 bool withinXPathLimits(const char16_t* text, std::size_t length);
