@@ -138,6 +138,18 @@ TEST_F(DocumentValueTest, BothEncodingsCarryTheSameText) {
         EXPECT_FALSE(st.failure());
         EXPECT_NE(text.find(u"&#x"), std::u16string::npos);
     }
+    {
+        // A CDATA section is split around what the code page cannot hold,
+        // and the character goes between the parts as a reference.
+        HostTextMode mode("windows-1252");
+        DocumentPtr cdata = parseXml(std::string("<a><![CDATA[<x>\xE4\xB8\xAD\xE2\x82\xAC]]></a>"));
+        const std::u16string text = take(TransValue(cdata.get()).asMBCSXML(st));
+        EXPECT_FALSE(st.failure());
+        EXPECT_NE(text.find(u"]]>&#x4E2D;<![CDATA["), std::u16string::npos);
+        DocumentPtr back = parseXml(text);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(take(TransValue(back.get()).asString(ts("/a"), ts("string(.)"), st)), u"<x>\u4E2D\u20AC");
+    }
     DocumentPtr reparsed = parseXml(utf16);
     ASSERT_NE(reparsed, nullptr);
     EXPECT_EQ(utf16Xml(TransValue(reparsed.get()), st), utf16);
