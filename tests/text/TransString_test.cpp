@@ -1,11 +1,11 @@
 #include "TransString.h"
 
-#include <clocale>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "support/HostTextMode.h"
+#include "support/LocaleGuard.h"
 #include "support/TextHelpers.h"
 #include "text/TransText.h"
 
@@ -88,9 +88,7 @@ TEST(TransString, TrimRemovesUnicodeWhiteSpaceAtBothEnds) {
 
 TEST(TransString, OrderIgnoresLetterCase) {
     HostTextMode mode(nullptr);
-    const char* saved = std::setlocale(LC_CTYPE, nullptr);
-    std::string restore = saved ? saved : "C";
-    std::setlocale(LC_CTYPE, "de_DE.UTF-8");
+    LocaleGuard ctype(LC_CTYPE, "de_DE.UTF-8");
     struct Row { const char* a; const char* b; bool less; bool greater; };
     const Row rows[] = {
         {"abc", "ABD", true, false},
@@ -108,7 +106,6 @@ TEST(TransString, OrderIgnoresLetterCase) {
         EXPECT_EQ(a < b, r.less);
         EXPECT_EQ(b < a, r.greater);
     }
-    std::setlocale(LC_CTYPE, restore.c_str());
 }
 
 TEST(TransString, InternalAccessEndsAtTheFirstZeroUnit) {
@@ -117,21 +114,16 @@ TEST(TransString, InternalAccessEndsAtTheFirstZeroUnit) {
     EXPECT_EQ(u16(TransStringAccess::fromUTF16(text).asUTF16()), u"ab");
 }
 
-}  // namespace
-
-namespace {
-
 // Each new upper-case copy follows the LC_CTYPE locale of its moment: Turkish
 // maps i to dotted capital I, so "i" and "I" are one key only elsewhere.
 TEST(TransString, CaseMappingFollowsTheCharacterTypeLocale) {
-    std::string restore = std::setlocale(LC_CTYPE, nullptr);
-    ASSERT_NE(std::setlocale(LC_CTYPE, "tr_TR.UTF-8"), nullptr);
+    LocaleGuard ctype(LC_CTYPE, "tr_TR.UTF-8");
+    ASSERT_TRUE(ctype.active());
     TransString cachedI("i");
     EXPECT_TRUE(TransString("I") < cachedI);
     ASSERT_NE(std::setlocale(LC_CTYPE, "en_US.UTF-8"), nullptr);
     EXPECT_FALSE(TransString("I") < TransString("i"));
     EXPECT_TRUE(TransString("I") < cachedI);  // the cached copy keeps its mapping
-    std::setlocale(LC_CTYPE, restore.c_str());
 }
 
 }  // namespace
