@@ -52,7 +52,10 @@ public:
     bool createDictionaryDocument();
     // Inserts newChild into parent directly after the last descendant element
     // named tagName and returns what insertBefore returns; null, inserting
-    // nothing, when parent has no such descendant.
+    // nothing, when parent has no such descendant. Meant for tags of parent's
+    // own children, the only ones the sections name: after a deeper element
+    // the node goes to parent's end, or insertBefore throws (NOT_FOUND_ERR)
+    // when that element has a following sibling.
     DOMNode* insertAfterLast(DOMElement* parent, DOMNode* newChild, const XMLCh* tagName);
 
     // The sections, in the order build runs them. Each takes the root.
