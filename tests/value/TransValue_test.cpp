@@ -1,11 +1,19 @@
-// The handle and the simple kinds: refusals slot by slot, copies, assignment,
-// swap and the release functions.
+// The simple kinds slot by slot and their clones, number text under the
+// process's numeric locale (switched per row), and the release functions.
+#include <clocale>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <unicode/locid.h>
 
 #include "TransValue.h"
-#include "support/TextHelpers.h"
+#include "support/LocaleGuard.h"
+#include "support/XmlDocuments.h"
+#include "value/NumberText.h"
 #include "value/TransDoubleImpl.h"
 #include "value/TransIntegerImpl.h"
 #include "value/TransNullImpl.h"
@@ -13,130 +21,158 @@
 
 namespace {
 
-TransString text(const char* utf8) { return TransString(units(u16(utf8))); }
+std::string number(double n) {
+    char digits[40];
+    std::snprintf(digits, sizeof digits, "%.17g", n);
+    return digits;
+}
 
-std::string read(TransString* s) {
-    std::string out = s == nullptr ? "<null>" : utf8(s->asUTF16());
-    delete s;
+std::string formatted(const TransValueImpl& value) {
+    TransStatus st;
+    std::string out = takeUtf8(value.asString(st));
+    EXPECT_FALSE(st.failure() || st.warning());
     return out;
 }
 
-void expectBothFlags(const TransStatus& st) {
-    EXPECT_TRUE(st.failure());
-    EXPECT_TRUE(st.warning());
-}
-
-// Every slot from 2 to 9 that the kind does not answer, each with a status
-// that carries no flag on entry.
-void expectRefused(const TransValueImpl& impl, bool refusesAsString, bool refusesAsDouble) {
-    const TransString path = text("/a");
-    const TransString expression = text("string(.)");
+// Slots 2 to 9, each as "result|flags", every one read from a status that
+// held both flags or neither on entry.
+std::vector<std::string> slots(const TransValueImpl& impl, bool dirty) {
+    const TransString path = ts("/a");
+    const TransString expression = ts("string(.)");
+    std::vector<std::string> out;
     TransStatus st;
-    auto expectEmptyString = [&](const char* slot, TransString* s) {
-        SCOPED_TRACE(slot);
-        ASSERT_NE(s, nullptr);
-        EXPECT_TRUE(s->empty());
-        delete s;
-        expectBothFlags(st);
+    const auto slot = [&](const std::function<std::string()>& answer) {
+        st.failure(dirty);
+        st.warning(dirty);
+        const std::string result = answer();
+        out.push_back(result + "|" + (st.failure() ? "F" : "") + (st.warning() ? "W" : ""));
     };
-    if (refusesAsString) expectEmptyString("slot 2", impl.asString(st));
-    expectEmptyString("slot 3", impl.asString(path, expression, st));
-    {
+    slot([&] { return takeUtf8(impl.asString(st)); });
+    slot([&] { return takeUtf8(impl.asString(path, expression, st)); });
+    slot([&] {
         std::unique_ptr<TransStringList> list(impl.asStringList(path, expression, st));
-        SCOPED_TRACE("slot 4");
-        ASSERT_NE(list, nullptr);
-        EXPECT_EQ(list->size(), 0u);
-        expectBothFlags(st);
-    }
-    expectEmptyString("slot 5", impl.asMBCSXML(st));
-    expectEmptyString("slot 6", impl.asUTF16XML(st));
-    if (refusesAsDouble) {
-        SCOPED_TRACE("slot 7");
-        EXPECT_EQ(impl.asDouble(st), missingNumber);
-        expectBothFlags(st);
-    }
-    {
-        SCOPED_TRACE("slot 8");
-        EXPECT_EQ(impl.asDouble(path, expression, st), missingNumber);
-        expectBothFlags(st);
-    }
-    {
-        SCOPED_TRACE("slot 9");
-        EXPECT_EQ(impl.asXalanDocument(st), nullptr);
-        expectBothFlags(st);
-    }
+        return std::to_string(list->size()) + " entries";
+    });
+    slot([&] { return takeUtf8(impl.asMBCSXML(st)); });
+    slot([&] { return takeUtf8(impl.asUTF16XML(st)); });
+    slot([&] { return number(impl.asDouble(st)); });
+    slot([&] { return number(impl.asDouble(path, expression, st)); });
+    slot([&] { return impl.asXalanDocument(st) == nullptr ? "<null>" : "document"; });
+    return out;
 }
 
 }  // namespace
 
-TEST(TransValueImpl, KindsRefuseTheSlotsTheyDoNotAnswer) {
+// Every slot a kind does not answer gives the refusal result with both flags.
+TEST(TransValueImpl, KindsAnswerTheirSlotsAndRefuseTheOthers) {
+    LocaleGuard numeric(LC_NUMERIC, "C");
+    const std::string refusedNumber = number(missingNumber) + "|FW";
     struct Row {
         const char* what;
         std::unique_ptr<TransValueImpl> impl;
-        bool refusesAsString;
-        bool refusesAsDouble;
+        std::string asString;  // slot 2
+        std::string asDouble;  // slot 7
     };
     Row rows[] = {
-        {"null", std::make_unique<TransNullImpl>(), true, true},
-        {"text", std::make_unique<TransTextImpl>(text("12")), false, false},
-        {"text holding XML", std::make_unique<TransTextImpl>(text("<a>1</a>")), false, false},
-        {"double", std::make_unique<TransDoubleImpl>(2.5), false, false},
-        {"integer", std::make_unique<TransIntegerImpl>(7), false, false},
+        {"null", std::make_unique<TransNullImpl>(), "|FW", refusedNumber},
+        {"text", std::make_unique<TransTextImpl>(ts("12")), "12|", "12|"},
+        {"empty text", std::make_unique<TransTextImpl>(ts("")), "|W", refusedNumber},
+        // Not trimmed: the blanks are part of the value.
+        {"blanks", std::make_unique<TransTextImpl>(ts(" a b ")), " a b |", refusedNumber},
+        {"double", std::make_unique<TransDoubleImpl>(2.5), "2.5|", "2.5|"},
+        {"missing number", std::make_unique<TransDoubleImpl>(missingNumber),
+         "-17976931348623157" + std::string(292, '0') + "|", number(missingNumber) + "|W"},
+        // 2^53 + 1 reads as the nearest double.
+        {"integer", std::make_unique<TransIntegerImpl>(9007199254740993), "9007199254740993|",
+         "9007199254740992|"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        expectRefused(*row.impl, row.refusesAsString, row.refusesAsDouble);
-        std::unique_ptr<TransValueImpl> copy(row.impl->clone());
+        const std::vector<std::string> expected = {
+            row.asString, "|FW", "0 entries|FW", "|FW", "|FW", row.asDouble, refusedNumber,
+            "<null>|FW"};
+        const std::unique_ptr<TransValueImpl> copy(row.impl->clone());
         EXPECT_EQ(typeid(*copy), typeid(*row.impl));
-        expectRefused(*copy, row.refusesAsString, row.refusesAsDouble);
+        for (bool dirty : {false, true}) {
+            EXPECT_EQ(slots(*row.impl, dirty), expected);
+            EXPECT_EQ(slots(*copy, dirty), expected);
+        }
     }
 }
 
-// The forms without a status give the same refusal results.
-TEST(TransValue, NullValueRefusesWithoutAStatusToo) {
-    const TransValue value;
-    const TransString path = text("/");
-    for (TransString* s : {value.asString(), value.asString(path, path), value.asMBCSXML(),
-                           value.asUTF16XML(), value.asXML()})
-        EXPECT_EQ(read(s), "");
-    EXPECT_EQ(value.asDouble(), missingNumber);
-    EXPECT_EQ(value.asDouble(path, path), missingNumber);
-    EXPECT_EQ(value.asXalanDocument(), nullptr);
-    TransStringList* list = value.asStringList(path, path);
-    ASSERT_NE(list, nullptr);
-    EXPECT_TRUE(list->empty());
-    TransValue::releaseStringList(list);
-    EXPECT_EQ(list, nullptr);
+// No grouping, at most three places; rows alternate locales, so a formatter
+// kept from an earlier call would show.
+TEST(NumberText, FormatsUnderTheNumericLocaleOfTheCall) {
+    struct Row {
+        const char* locale;
+        double value;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"C", 3.14159, "3.142"}, {"C", 2.5, "2.5"}, {"C", 7.0, "7"}, {"C", -0.25, "-0.25"},
+        {"C", 1.0005, "1"}, {"C", 1.0015, "1.002"}, {"C", 1e15, "1000000000000000"},
+        {"en_US.UTF-8", 1234567, "1234567"}, {"de_DE.UTF-8", 1234567.125, "1234567,125"},
+        {"C", 0.5, "0.5"}, {"de_DE.UTF-8", -0.5, "-0,5"}, {"en_US.UTF-8", 0.5, "0.5"},
+    };
+    for (const Row& row : rows) {
+        LocaleGuard numeric(LC_NUMERIC, row.locale);
+        if (!numeric.active()) continue;
+        EXPECT_EQ(formatted(TransDoubleImpl(row.value)), row.text) << row.locale;
+    }
+    LocaleGuard numeric(LC_NUMERIC, "de_DE.UTF-8");
+    SKIP_UNLESS_ACTIVE(numeric);
+    EXPECT_EQ(formatted(TransIntegerImpl(4294967296)), "4294967296");
+    // The English form and an explicit locale ignore the numeric locale.
+    TransStatus st;
+    st.failure(true);
+    EXPECT_EQ(takeUtf8(TransDoubleImpl(1234567.125).asEnglishString(st)), "1234567.125");
+    EXPECT_FALSE(st.failure());
+    LocaleGuard point(LC_NUMERIC, "C");
+    EXPECT_EQ(takeUtf8(TransDoubleImpl(2.5).formatWithLocale(icu::Locale::getGerman(), st)), "2,5");
 }
 
-// Releasing null warns; releasing a string or list clears the pointer. Flags
-// are reset on entry either way.
+TEST(NumberText, TextReadsAsANumberOfTheNumericLocale) {
+    struct Row {
+        const char* locale;
+        std::string text;
+        double number;  // missingNumber: refused with failure and warning
+    };
+    const Row rows[] = {
+        {"C", "3.25", 3.25},
+        {"C", "-42", -42},
+        {"C", "4294967296", 4294967296.0},
+        {"C", "", missingNumber},
+        {"C", "abc", missingNumber},
+        {"C", "-17976931348623157" + std::string(292, '0'), missingNumber},
+        {"en_US.UTF-8", "1,234.5", 1234.5},
+        {"de_DE.UTF-8", "2,5", 2.5},
+        {"de_DE.UTF-8", "1.234,5", 1234.5},
+        {"de_DE.UTF-8", "abc", missingNumber},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.locale) + " \"" + row.text + "\"");
+        LocaleGuard numeric(LC_NUMERIC, row.locale);
+        if (!numeric.active()) continue;
+        TransStatus st;
+        EXPECT_EQ(TransValue(ts(row.text)).asDouble(st), row.number);
+        const bool refused = row.number == missingNumber;
+        EXPECT_EQ(st.failure(), refused);
+        EXPECT_EQ(st.warning(), refused);
+        EXPECT_EQ(parseNumber(icu::UnicodeString::fromUTF8(row.text)), row.number);
+    }
+}
+
+// Releasing clears the pointer and resets the flags; releasing null warns.
 TEST(TransValue, ReleaseFunctions) {
-    for (bool null : {true, false}) {
-        SCOPED_TRACE(null ? "null" : "held");
+    TransString* s = TransValue(ts("x")).asString();
+    TransStringList* list = TransValue(2.5).asStringList(ts("/"), ts("."));
+    for (bool null : {false, true}) {
         TransStatus st;
         st.failure(true);
-        st.warning(!null);
-        TransString* s = null ? nullptr : TransValue(text("x")).asString();
         TransValue::releaseString(s, st);
-        EXPECT_EQ(s, nullptr);
-        EXPECT_EQ(st.warning(), null);
-        EXPECT_FALSE(st.failure());
+        EXPECT_TRUE(s == nullptr && !st.failure() && st.warning() == null);
         st.failure(true);
-        TransStringList* list = null ? nullptr : TransValue(2.5).asStringList(text("/"), text("."));
         TransValue::releaseStringList(list, st);
-        EXPECT_EQ(list, nullptr);
-        EXPECT_EQ(st.warning(), null);
-        EXPECT_FALSE(st.failure());
-    }
-}
-
-TEST(TransTextImpl, AsStringCopiesTheTextAndWarnsWhenEmpty) {
-    for (const char* t : {"", " a b "}) {  // not trimmed: the blanks are part of the value
-        TransStatus st;
-        st.failure(true);
-        EXPECT_EQ(read(TransValue(text(t)).asString(st)), t);
-        EXPECT_EQ(st.warning(), *t == 0);
-        EXPECT_FALSE(st.failure());
+        EXPECT_TRUE(list == nullptr && !st.failure() && st.warning() == null);
     }
 }
