@@ -25,26 +25,15 @@ XERCES_CPP_NAMESPACE_USE
 
 namespace {
 
-const char* const sample =
-    "<?xml version=\"1.0\"?>\n"
-    "<!-- before -->\n"
-    "<?host-note keep me out?>\n"
-    "<dictionary locale=\"de_DE\"><variable name=\"age\" label=\"Alter in Jahren\"/>"
-    "<variable name=\"stadt\" label=\"Gr\xC3\xB6\xC3\x9F" "e der Stadt \xE2\x82\xAC\"/></dictionary>\n"
-    "<!-- after -->";
-
-class DocumentValueTest : public ::testing::Test {
-protected:
-    TransSpace space;
-    HostTextMode textMode{nullptr};
-};
-
+// What surrounds the document element stays out of the value.
 const char* const document =
+    "<?xml version=\"1.0\"?>\n<!-- before --><?host-note keep me out?>\n"
     "<dictionary locale=\"en_US\">"
     "<variable name=\"age\" label=\"Age in years\" a=\"1\" b=\"2\" c=\"3\"/>"
     "<variable name=\"sex\" label=\"\"/>"
     "<variable name=\"x\" label=\"12.5\"><!--note-->text<?pi data?></variable>"
-    "</dictionary>";
+    "<variable name=\"stadt\" label=\"Gr\xC3\xB6\xC3\x9F" "e der Stadt \xE2\x82\xAC\"/>"
+    "</dictionary>\n<!-- after -->";
 
 enum Flags { none = 0, W = 1, F = 2, FW = 3 };
 
@@ -53,7 +42,6 @@ Flags flagsOf(const TransStatus& st) {
 }
 
 const double missing = missingNumber;
-const double notANumber = std::nan("");
 
 // The full decimal expansion of a double.
 std::string expansion(double n) {
@@ -73,9 +61,9 @@ struct Row {
     Flags numberFlags;
 };
 
-class QueryTest : public DocumentValueTest {
+class DocumentValueTest : public ::testing::Test {
 protected:
-    QueryTest() : source(parseXml(document)), value(source.get()) {}
+    DocumentValueTest() : source(parseXml(document)), value(source.get()) {}
 
     // A query that is refused: the refusal result and both flags from all three.
     void expectRefused(const std::string& context, const std::string& expression) {
@@ -95,27 +83,29 @@ protected:
         EXPECT_EQ(flagsOf(st), r.numberFlags);
     }
 
+    TransSpace space;
+    HostTextMode textMode{nullptr};
     DocumentPtr source;
     TransValue value;
 };
+
+using QueryTest = DocumentValueTest;  // the queries and the engine's guards
 
 const std::string age = "/dictionary/variable[@name='age']";
 
 }  // namespace
 
 TEST_F(DocumentValueTest, HoldsItsOwnCopyOfTheDocumentElementOnly) {
-    DocumentPtr source = parseXml(sample);
-    auto* original = new TransValue(source.get());
     // The caller's later changes and its destruction reach no value.
     source->getDocumentElement()->setAttribute(u"locale", u"changed");
     source.reset();
+    auto* original = new TransValue(value);
     TransStatus st;
     EXPECT_EQ(original->asDouble(st), missingNumber);
     EXPECT_TRUE(st.failure() && st.warning());
     const std::u16string text = take(original->asUTF16XML(st));
     EXPECT_FALSE(st.failure() || st.warning());
-    EXPECT_NE(text.find(u"locale=\"de_DE\""), std::u16string::npos);
-    EXPECT_EQ(text.find(u"<!--"), std::u16string::npos);
+    EXPECT_NE(text.find(u"locale=\"en_US\""), std::u16string::npos);
     EXPECT_EQ(text.find(u"host-note"), std::u16string::npos);
     // Each value keeps one Xalan view; a clone has its own and outlives the original.
     const TransValue clone(*original);
@@ -128,8 +118,7 @@ TEST_F(DocumentValueTest, HoldsItsOwnCopyOfTheDocumentElementOnly) {
     const auto reader = [&wrong](const TransValue* v) {
         for (int i = 0; i < 200; ++i) {
             TransStatus status;
-            if (takeUtf8(v->asString(ts("/dictionary/variable[2]"), ts("@label"), status)) !=
-                    "Gr\xC3\xB6\xC3\x9F" "e der Stadt \xE2\x82\xAC" ||
+            if (takeUtf8(v->asString(ts(age), ts("@label"), status)) != "Age in years" ||
                 status.failure() || status.warning())
                 ++wrong;
         }
@@ -140,8 +129,7 @@ TEST_F(DocumentValueTest, HoldsItsOwnCopyOfTheDocumentElementOnly) {
     second.join();
     EXPECT_EQ(wrong, 0);
     delete original;
-    EXPECT_EQ(takeUtf8(clone.asString(ts("/dictionary/variable[1]"), ts("@label"), st)),
-              "Alter in Jahren");
+    EXPECT_EQ(takeUtf8(clone.asString(ts(age), ts("@label"), st)), "Age in years");
     EXPECT_EQ(take(clone.asUTF16XML(st)), text);
 }
 
@@ -168,9 +156,7 @@ TEST_F(DocumentValueTest, EmptyDocumentsStillAnswer) {
 // reports the failure and keeps answering queries.
 TEST_F(DocumentValueTest, UnwritableCharactersFailTheSerialisationOnly) {
     for (const char16_t* bad : {u"a\u0001b", u"tab\u000Bbed", u"x\xD800y", u"\uFFFE"}) {
-        DocumentPtr source(DOMImplementation::getImplementation()->createDocument());
-        DOMElement* root = source->createElement(u"root");
-        source->appendChild(root);
+        DOMElement* root = source->getDocumentElement();
         root->setAttribute(u"label", bad);
         root->appendChild(source->createTextNode(bad));
         TransValue value(source.get());
@@ -179,17 +165,15 @@ TEST_F(DocumentValueTest, UnwritableCharactersFailTheSerialisationOnly) {
         EXPECT_TRUE(st.failure());
         take(value.asMBCSXML(st));
         EXPECT_TRUE(st.failure());
-        EXPECT_EQ(take(value.asString(ts("/root"), ts("@label"), st)), bad);
+        EXPECT_EQ(take(value.asString(ts("/dictionary"), ts("@label"), st)), bad);
         EXPECT_FALSE(st.failure() || st.warning());
     }
 }
 
-// Character references serve only in text and attribute values: a name, a
-// comment or a processing instruction the code page cannot hold cuts the
-// multibyte text short, and a CDATA character beyond the BMP becomes a
-// reference to two surrogates; the failure flag reports both (the UTF-16 text
-// holds everything). Other CDATA is split around the character, which goes
-// between the parts as a reference.
+// Character references serve only in text and attribute values: a name, comment
+// or processing instruction the code page cannot hold, or a CDATA character
+// beyond the BMP (written as two surrogate references), fails the multibyte text
+// only. Other CDATA is split around the character, written between the parts.
 TEST_F(DocumentValueTest, MarkupTheCodePageCannotHoldFailsTheMultibyteText) {
     HostTextMode mode("windows-1252");
     for (const char* xml : {"<a><b\xE4\xB8\xAD/></a>", "<a b\xE4\xB8\xAD=\"1\"/>",
@@ -197,7 +181,6 @@ TEST_F(DocumentValueTest, MarkupTheCodePageCannotHoldFailsTheMultibyteText) {
                             "<a><![CDATA[\xF0\x9F\x98\x80]]></a>"}) {
         SCOPED_TRACE(xml);
         DocumentPtr source = parseXml(std::string(xml));
-        ASSERT_NE(source, nullptr);
         TransValue value(source.get());
         TransStatus st;
         EXPECT_NE(parseXml(take(value.asUTF16XML(st))), nullptr);
@@ -228,11 +211,9 @@ TEST_F(DocumentValueTest, DocumentsTooDeepForTheSerializerAreRefused) {
         source->release();
         const TransValue clone(value);
         TransStatus st;
-        const std::u16string text = take(clone.asUTF16XML(st));
         const bool refused = depth > maxSerializedDepth;
-        EXPECT_EQ(st.failure(), refused);
-        EXPECT_EQ(st.warning(), refused);
-        EXPECT_EQ(text.empty(), refused);
+        EXPECT_EQ(take(clone.asUTF16XML(st)).empty(), refused);
+        EXPECT_TRUE(st.failure() == refused && st.warning() == refused);
         // Queries do not recurse per level and still answer.
         EXPECT_EQ(clone.asDouble(ts("/"), ts("count(/descendant::e)"), st),
                   static_cast<double>(depth));
@@ -248,12 +229,11 @@ TEST_F(QueryTest, OutcomeTable) {
              {"/", "no-such-function()"}})
         expectRefused(refused.first, refused.second);
     const std::vector<Row> rows = {
-        // Scalars.
-        {"/", "count(//variable)", "3", none, {"3"}, none, 3, none},
+        {"/", "count(//variable)", "4", none, {"4"}, none, 4, none},
         {"/", "1 = 1", "true", none, {"true"}, none, 1, none},
         {"/", "1 = 2", "false", none, {"false"}, none, 0, none},
         {"/", "1 div 0", "Infinity", none, {"Infinity"}, none, HUGE_VAL, none},
-        {"/", "0 div 0", "NaN", none, {"NaN"}, none, notANumber, none},
+        {"/", "0 div 0", "NaN", none, {"NaN"}, none, std::nan(""), none},
         {"/", "'abc'", "abc", none, {"abc"}, none, missing, W},
         {"/", "''", "", W, {""}, none, missing, W},
         {"/", "'-1.7976931348623157e308'", "-1.7976931348623157e308", none,
@@ -264,8 +244,9 @@ TEST_F(QueryTest, OutcomeTable) {
         {age, "@nothing", "", W, {}, W, missing, W},
         {"/dictionary/variable[2]", "@label", "", W, {""}, none, missing, W},
         {"/dictionary/variable[3]", "@label", "12.5", none, {"12.5"}, none, 12.5, none},
-        {"/dictionary/variable[3]", "node()", "note", W, {"note", "text", "data"}, none, missing, W},
-        {"/", "//variable", "", W, {"", "", ""}, none, missing, W},
+        {"/dictionary/variable[3]", "node()", "note", W, {"note", "text", "data"}, none, missing,
+         W},
+        {"/", "//variable", "", W, {"", "", "", ""}, none, missing, W},
         {"/", "/", "", W, {""}, none, missing, W},
     };
     for (const Row& r : rows) expectRow(r);
@@ -276,7 +257,6 @@ TEST_F(QueryTest, OutcomeTable) {
 // beyond them the processor would overflow the stack or abort.
 TEST_F(QueryTest, LimitsOnExpressionText) {
     const std::size_t depth = XPathLimits::maxNesting;
-    const std::size_t maxLength = XPathLimits::maxLength;
     const auto times = [](std::size_t n, const std::string& part) {
         std::string s;
         for (std::size_t i = 0; i < n; ++i) s += part;
@@ -292,14 +272,14 @@ TEST_F(QueryTest, LimitsOnExpressionText) {
     expectRefused(predicates(100000), "@locale");
     for (const std::string& expression :
          {nested(depth + 1), nested(40000), negated(depth / 2 + 1), times(100000, "-") + "1",
-          chain(maxLength + 1) + "+1", "1" + times(XPathLimits::maxNumberLength, "0")})
+          chain(XPathLimits::maxLength + 1) + "+1", "1" + times(XPathLimits::maxNumberLength, "0")})
         expectRefused("/", expression);
-    const std::string sum = std::to_string((chain(maxLength).size() + 1) / 2);
+    const std::string sum = std::to_string((chain(XPathLimits::maxLength).size() + 1) / 2);
     const std::string digits = expansion(1e63);
     const std::vector<Row> rows = {
         {"/", nested(depth), "1", none, {"1"}, none, 1, none},
         {"/", negated(depth / 2), "1", none, {"1"}, none, 1, none},
-        {"/", chain(maxLength), sum, none, {sum}, none, std::stod(sum), none},
+        {"/", chain(XPathLimits::maxLength), sum, none, {sum}, none, std::stod(sum), none},
         {predicates(depth - 1), "@locale", "en_US", none, {"en_US"}, none, missing, W},
         {"/", "1" + std::string(XPathLimits::maxNumberLength - 1, '0'), digits, none, {digits},
          none, 1e63, none},
@@ -325,7 +305,7 @@ TEST_F(QueryTest, ValueWorksAfterContextPathRaises) {
         takeUtf8(value.asString(ts(context), ts("1"), st));
         EXPECT_TRUE(st.failure()) << context;
         scribbleStack();
-        EXPECT_EQ(value.asDouble(ts("/"), ts("count(//variable)"), st), 3) << context;
+        EXPECT_EQ(value.asDouble(ts("/"), ts("count(//variable)"), st), 4) << context;
     }
 }
 
@@ -357,10 +337,12 @@ TEST_F(QueryTest, StringFunctionsOfLargeNumbers) {
     const std::string big = "1" + std::string(60, '0') + " * 1" + std::string(60, '0');
     const std::string product = expansion(1e60 * 1e60);
     const std::vector<std::pair<std::string, std::string>> rows = {
+        {big, product},
         {"string(" + big + ")", product},
         {"concat(" + big + ", 'x')", product + "x"},
         {"string(-" + big + ")", "-" + product},
         {"string-length(" + big + ")", std::to_string(product.size())},
+        {"substring(" + big + ", 1, 3)", product.substr(0, 3)},
         {"string(number('" + std::string(100, '9') + "'))", expansion(1e100 - 1)},
         {"string-length(//variable[3]/@label * 3)", "4"},
         {"count(//variable[string-length(@name) = 3])", "2"},
