@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include <xercesc/dom/DOMText.hpp>
+#include <xercesc/dom/DOMConfiguration.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "FuzzChecks.h"
 #include "TransSpace.h"
@@ -42,21 +43,8 @@ Written utf16(const TransValue& v) {
 // character the code page cannot hold and writes the character as a
 // reference between the parts: the same characters in more nodes.
 std::u16string withoutCdata(DOMDocument* document) {
-    DOMNode* node = document;
-    while (node != nullptr) {
-        if (node->getNodeType() == DOMNode::CDATA_SECTION_NODE) {
-            DOMNode* text = document->createTextNode(node->getNodeValue());
-            node->getParentNode()->replaceChild(text, node)->release();
-            node = text;
-        }
-        if (node->getFirstChild() != nullptr) {
-            node = node->getFirstChild();
-            continue;
-        }
-        while (node != nullptr && node->getNextSibling() == nullptr) node = node->getParentNode();
-        if (node != nullptr) node = node->getNextSibling();
-    }
-    document->normalize();
+    document->getDOMConfig()->setParameter(XMLUni::fgDOMCDATASections, false);
+    document->normalizeDocument();
     return serialiseXml(document);
 }
 

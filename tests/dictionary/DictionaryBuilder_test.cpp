@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unicode/unistr.h>
 #include <xercesc/dom/DOM.hpp>
 
 #include "TransSpace.h"
@@ -70,18 +69,13 @@ protected:
 // The UTF-8 XML text of every element named tag (with deep false, of its own tag
 // only), in document order. The serializer writes attributes sorted by name.
 std::string xmlOf(const DOMDocument* d, const char16_t* tag, bool deep = true) {
-    DOMLSSerializer* serializer =
-        DOMImplementationRegistry::getDOMImplementation(u"LS")->createLSSerializer();
     std::string out;
     const DOMNodeList* all = d->getElementsByTagName(tag);
     for (XMLSize_t i = 0; i < all->getLength(); ++i) {
         DOMNode* node = deep ? all->item(i) : all->item(i)->cloneNode(false);
-        XMLCh* text = serializer->writeToString(node);
-        icu::UnicodeString(text).toUTF8String(out);
-        XMLString::release(&text);
+        out += utf8(units(serialiseXml(node)));
         if (!deep) node->release();
     }
-    serializer->release();
     return out;
 }
 

@@ -36,12 +36,12 @@ DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* en
     return DocumentPtr(parser.adoptDocument());
 }
 
-std::u16string serialiseXml(const DOMDocument* document) {
+std::u16string serialiseXml(const DOMNode* node) {
     DOMLSSerializer* serializer =
         DOMImplementationRegistry::getDOMImplementation(u"LS")->createLSSerializer();
     std::u16string text;
     try {
-        XMLCh* written = serializer->writeToString(document);
+        XMLCh* written = serializer->writeToString(node);
         if (written != nullptr) text = written;
         XMLString::release(&written);
     } catch (...) {

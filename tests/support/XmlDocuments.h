@@ -30,9 +30,9 @@ DocumentPtr parseXml(const std::u16string& utf16Text);
 // Never reads a file or the network, and bounds entity expansion.
 DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* encoding);
 
-// The document as the XML library's serializer writes it by default; empty
-// when the serializer raises.
-std::u16string serialiseXml(const XERCES_CPP_NAMESPACE::DOMDocument* document);
+// A document, or any node of one, as the XML library's serializer writes it
+// by default; empty when the serializer raises.
+std::u16string serialiseXml(const XERCES_CPP_NAMESPACE::DOMNode* node);
 
 // A library string's UTF-16 text, then released.
 std::u16string take(TransString* s);
