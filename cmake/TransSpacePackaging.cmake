@@ -7,8 +7,9 @@ install(TARGETS transspace transspace-host
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace)
-install(DIRECTORY host/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace/host
-    FILES_MATCHING PATTERN "*.h")
+# The host's headers install into one folder, as a host includes them.
+file(GLOB_RECURSE TRANSSPACE_HOST_HEADERS "${CMAKE_CURRENT_SOURCE_DIR}/host/*.h")
+install(FILES ${TRANSSPACE_HOST_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace/host)
 if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/schema/dictionary-1.0.xsd")
     install(FILES schema/dictionary-1.0.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/transspace/schema)
 endif()

@@ -1,0 +1,37 @@
+// Data sources from files of any format the host reads, told apart by their
+// content, never by their name.
+#ifndef VORN_SOURCE_FILE_H
+#define VORN_SOURCE_FILE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VornDataSource.h"
+#include "VornDdiSource.h"
+
+enum class SourceFormat {
+    JSON,     // a JSON data source
+    DDI,      // XML whose root is a DDI codeBook
+    XML,      // any other XML document
+    Unknown,  // neither (empty, binary, ...)
+};
+
+// The format of the text whose first bytes are head (a few kilobytes are
+// enough; the whole text serves too).
+SourceFormat DetectSourceFormat(const std::string& head);
+
+// Loads a JSON or DDI data source from the file at path, by its content. On
+// success returns it, empties error and fills notes (always empty for JSON);
+// otherwise returns null with one line in error. Plain XML and unknown
+// content are errors here.
+std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, std::string& error,
+                                                std::vector<std::string>& notes,
+                                                const DDILoadOptions& options = DDILoadOptions());
+
+// The same for text in memory; sourceName stands for the file name in messages.
+std::unique_ptr<VORN_DataSource> LoadDataSourceText(
+    const std::string& text, const std::string& sourceName, std::string& error,
+    std::vector<std::string>& notes, const DDILoadOptions& options = DDILoadOptions());
+
+#endif
