@@ -15,9 +15,6 @@
 namespace {
 
 const char kNamespace[] = "ddi:codebook:2_5";
-const char kSchemaLocation[] =
-    "ddi:codebook:2_5 "
-    "http://www.ddialliance.org/Specification/DDI-Codebook/2.5/XMLSchema/codebook.xsd";
 // The one file the codebook describes; every var names it in files="F1".
 const char kFileId[] = "F1";
 
@@ -44,7 +41,7 @@ std::string ByteName(unsigned char b) {
 }
 
 // Where in the data source the text being written comes from, in the key
-// paths of the JSON form ("variables[3].valueLabels[1].label"); made into
+// paths of the JSON form ("variables[3].valueLabels[1][1]"); made into
 // text only for the error line.
 struct Place {
     const char* list = nullptr;  // "variables", or null for the data source itself
@@ -247,8 +244,6 @@ void Writer::Write() {
     out.reserve(4096 + static_cast<std::size_t>(source.ColumnCount()) * 1024);
     Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<codeBook xmlns=\"");
     Raw(kNamespace);
-    Raw("\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:schemaLocation=\"");
-    Raw(kSchemaLocation);
     Raw("\" version=\"2.5\">\n");
     StudyDescription();
     FileDescription();
