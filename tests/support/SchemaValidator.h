@@ -21,7 +21,10 @@ class SchemaValidator {
 public:
     // Loads the schema at path; loaded() is false (and every text invalid)
     // when it cannot be read or has errors, which loadErrors() then lists.
-    explicit SchemaValidator(const std::string& schemaPath);
+    // fullChecking adds Xerces' full schema-constraint checking, which
+    // reports particle-mapping errors in some published schemas (DDI
+    // Codebook's) whose validation proper works.
+    explicit SchemaValidator(const std::string& schemaPath, bool fullChecking = true);
     ~SchemaValidator();
     SchemaValidator(const SchemaValidator&) = delete;
     SchemaValidator& operator=(const SchemaValidator&) = delete;
