@@ -271,7 +271,7 @@ struct GroupFacts {
 // parser would otherwise take for the end of the file.
 class FileStream : public BinInputStream {
 public:
-    explicit FileStream(std::FILE* f) : file(f), position(0) {}
+    FileStream(std::FILE* f, int& readErrno) : file(f), readErrno(readErrno), position(0) {}
     XMLFilePos curPos() const override { return position; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override {
         size_t n = std::fread(toFill, 1, maxToRead, file);
@@ -281,21 +281,18 @@ public:
     }
     const XMLCh* getContentType() const override { return nullptr; }
 
-    int readErrno = 0;
-
 private:
     std::FILE* file;
+    int& readErrno;
     XMLFilePos position;
 };
 
 class FileSource : public InputSource {
 public:
     explicit FileSource(std::FILE* f) : file(f) {}
-    BinInputStream* makeStream() const override {
-        stream = new FileStream(file);
-        return stream;
-    }
-    mutable FileStream* stream = nullptr;  // owned by the parser
+    // The parser owns and deletes the stream; the error outlives it here.
+    BinInputStream* makeStream() const override { return new FileStream(file, readErrno); }
+    mutable int readErrno = 0;
 
 private:
     std::FILE* file;
@@ -417,8 +414,8 @@ public:
 
     // A file that fails midway looks to the parser like one cut short.
     void CheckRead() const {
-        if (file != nullptr && file->stream != nullptr && file->stream->readErrno != 0)
-            throw LoadError{source + ": cannot be read: " + std::strerror(file->stream->readErrno)};
+        if (file != nullptr && file->readErrno != 0)
+            throw LoadError{source + ": cannot be read: " + std::strerror(file->readErrno)};
     }
 
     void fatalError(const SAXParseException& e) override {
