@@ -16,6 +16,8 @@ import subprocess
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+# User counters a target row reads (name -> counter -> values over repetitions).
+COUNTERS = {}
 
 
 def load(paths):
@@ -37,6 +39,9 @@ def read(data, runs, errors):
             errors[name] = b.get("error_message", "error")
             continue
         runs.setdefault(name, []).append(b["cpu_time"] * UNIT_NS[b.get("time_unit", "ns")])
+        for counter in ("peak_of_limit", "file_bytes", "heap_peak_bytes", "source_bytes"):
+            if counter in b:
+                COUNTERS.setdefault(name, {}).setdefault(counter, []).append(b[counter])
 
 
 class Results:
@@ -130,6 +135,9 @@ def pairs():
         out.append(("Dictionary", f"build + first query, {n:,} variables",
                     f"BM_DictionaryBuildFirstQuery/{n}",
                     [("bare Xerces build", f"BM_BareXercesBuild/{n}")]))
+    for n in SIZES:
+        out.append(("DDI", f"load, {n:,} variables", f"BM_LoadDDI/{n}",
+                    [("JSON loader, same source", f"BM_LoadJSON/{n}")]))
     for n in (1000, 100000):
         out.append(("Copies", f"space add, {n:,} variables", f"BM_SpaceAdd/{n}",
                     [("importNode copy", f"BM_BareImportNode/{n}"),
@@ -281,6 +289,19 @@ def targets(r):
             r, ours, bare)
         rows.append(("registry find ≤ 2 × std::map", "1,000,000 names", f"{q:.2f} ×", "2 ×",
                      q <= 2, reason))
+    for n in (10000, 100000):
+        ours, json_load = f"BM_LoadDDI/{n}", f"BM_LoadJSON/{n}"
+        if not need(ours, json_load):
+            continue
+        q = ratio(r.t(ours), r.t(json_load))
+        rows.append(("DDI load ≤ JSON load of the same source", f"{n:,} variables", f"{q:.2f} ×",
+                     "1 ×", q <= 1, "" if q <= 1 else overlap_note(r, ours, json_load).strip()))
+        c = COUNTERS.get(ours, {})
+        if c.get("peak_of_limit"):
+            share = max(c["peak_of_limit"])
+            mib = max(c["heap_peak_bytes"]) / 2**20
+            rows.append(("DDI load peak heap ≤ 2 × file + data source", f"{n:,} variables",
+                         f"{share:.2f} of the limit ({mib:.0f} MiB)", "1", share <= 1, ""))
     for page in ("UTF-8", "windows-1252"):
         for direction, ours, bare, library in (
                 ("from multibyte", f"BM_TransStringFromMBCS/{page}/10",

@@ -267,10 +267,41 @@ struct GroupFacts {
     bool hasLabel = false;
 };
 
+// Streams a file to the parser and remembers a read failure, which the
+// parser would otherwise take for the end of the file.
+class FileStream : public BinInputStream {
+public:
+    FileStream(std::FILE* f, int& readErrno) : file(f), readErrno(readErrno), position(0) {}
+    XMLFilePos curPos() const override { return position; }
+    XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override {
+        size_t n = std::fread(toFill, 1, maxToRead, file);
+        if (n < maxToRead && std::ferror(file)) readErrno = errno != 0 ? errno : EIO;
+        position += n;
+        return n;
+    }
+    const XMLCh* getContentType() const override { return nullptr; }
+
+private:
+    std::FILE* file;
+    int& readErrno;
+    XMLFilePos position;
+};
+
+class FileSource : public InputSource {
+public:
+    explicit FileSource(std::FILE* f) : file(f) {}
+    // The parser owns and deletes the stream; the error outlives it here.
+    BinInputStream* makeStream() const override { return new FileStream(file, readErrno); }
+    mutable int readErrno = 0;
+
+private:
+    std::FILE* file;
+};
+
 class Handler : public DefaultHandler {
 public:
-    Handler(const std::string& sourceName, const DDILoadOptions& options)
-        : source(sourceName), options(options), ds(new VORN_DataSource) {
+    Handler(const std::string& sourceName, const DDILoadOptions& options, const FileSource* file)
+        : source(sourceName), options(options), file(file), ds(new VORN_DataSource) {
         if (!converter.IsOpen())
             throw LoadError{source + ": the host code page \"" + converter.GetCodePageName() +
                             "\" cannot be opened"};
@@ -353,7 +384,8 @@ public:
         } else if (Path({El::fileDscr, El::fileTxt, El::dimensns, El::caseQnty}) && inChosenFile &&
                    !haveCase) {
             Capture(&caseText), haveCase = true;
-        } else if (depth == 4 && e == El::labl && stack[2] == El::varGrp && !groups.empty() &&
+        } else if (depth == 4 && e == El::labl && stack[1] == El::dataDscr && stack[2] == El::varGrp &&
+                   !groups.empty() &&
                    !groups.back().hasLabel) {
             Capture(&groups.back().label), groups.back().hasLabel = true;
         }
@@ -380,7 +412,14 @@ public:
         if (capturing) buffer.insert(buffer.end(), chars, chars + length);
     }
 
+    // A file that fails midway looks to the parser like one cut short.
+    void CheckRead() const {
+        if (file != nullptr && file->readErrno != 0)
+            throw LoadError{source + ": cannot be read: " + std::strerror(file->readErrno)};
+    }
+
     void fatalError(const SAXParseException& e) override {
+        CheckRead();
         throw LoadError{Position(e.getLineNumber(), e.getColumnNumber()) + ToUTF8(e.getMessage())};
     }
     void error(const SAXParseException& e) override { fatalError(e); }
@@ -388,6 +427,7 @@ public:
 private:
     std::string source;
     const DDILoadOptions& options;
+    const FileSource* file;
     std::unique_ptr<VORN_DataSource> ds;
     VornHostTextConverter converter;
     std::string codePageReason;
@@ -851,40 +891,6 @@ private:
     }
 };
 
-// Streams a file to the parser and remembers a read failure, which the
-// parser would otherwise take for the end of the file.
-class FileStream : public BinInputStream {
-public:
-    explicit FileStream(std::FILE* f) : file(f), position(0) {}
-    XMLFilePos curPos() const override { return position; }
-    XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override {
-        size_t n = std::fread(toFill, 1, maxToRead, file);
-        if (n < maxToRead && std::ferror(file)) readErrno = errno != 0 ? errno : EIO;
-        position += n;
-        return n;
-    }
-    const XMLCh* getContentType() const override { return nullptr; }
-
-    int readErrno = 0;
-
-private:
-    std::FILE* file;
-    XMLFilePos position;
-};
-
-class FileSource : public InputSource {
-public:
-    explicit FileSource(std::FILE* f) : file(f) {}
-    BinInputStream* makeStream() const override {
-        stream = new FileStream(file);
-        return stream;
-    }
-    mutable FileStream* stream = nullptr;  // owned by the parser
-
-private:
-    std::FILE* file;
-};
-
 // External entities and DTDs are never fetched: a codebook is read on its own.
 class NoEntities : public EntityResolver {
 public:
@@ -905,7 +911,7 @@ std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& so
         SecurityManager security;
         security.setEntityExpansionLimit(100000);
         NoEntities entities;
-        Handler handler(sourceName, options);
+        Handler handler(sourceName, options, file);
         std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
         reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
         reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
@@ -917,8 +923,7 @@ std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& so
         reader->setContentHandler(&handler);
         reader->setErrorHandler(&handler);
         reader->parse(input);
-        if (file != nullptr && file->stream != nullptr && file->stream->readErrno != 0)
-            throw LoadError{sourceName + ": cannot be read: " + std::strerror(file->stream->readErrno)};
+        handler.CheckRead();
         return handler.Finish(notes);
     } catch (const LoadError& e) {
         error = e.message;

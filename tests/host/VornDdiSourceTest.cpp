@@ -293,6 +293,10 @@ TEST_F(DdiSource, DetectionAndErrors) {
     EXPECT_EQ(error, "/nonexistent/c.xml: cannot be opened: No such file or directory");
     EXPECT_FALSE(LoadDataSourceDDI("/nonexistent/c.xml", error, notes));
     EXPECT_EQ(error, "/nonexistent/c.xml: cannot be opened: No such file or directory");
+    for (bool byContent : {true, false}) {
+        EXPECT_FALSE(byContent ? LoadDataSource("/", error, notes) : LoadDataSourceDDI("/", error, notes));
+        EXPECT_EQ(error, "/: cannot be read: Is a directory");
+    }
 }
 
 // Many variables losing the same fact make one note with a count.
