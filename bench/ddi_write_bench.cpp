@@ -81,12 +81,14 @@ void BM_DictionaryBuildText(benchmark::State& state) {
     SetUTF8Mode(-1);
 }
 
+// Seconds each: once per repetition, three repetitions.
+void large(benchmark::internal::Benchmark* b) { b->Iterations(1)->Repetitions(3); }
+
 }  // namespace
 
 BENCHMARK(BM_DdiWrite)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWrite)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWriteReused)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWriteReused)->Arg(100000)->Unit(benchmark::kMillisecond);
-// Seconds each: once per repetition, three repetitions.
-BENCHMARK(BM_DictionaryBuildText)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
-BENCHMARK(BM_DictionaryBuildText)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_DictionaryBuildText)->Arg(10000)->Unit(benchmark::kMillisecond)->Apply(large);
+BENCHMARK(BM_DictionaryBuildText)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(large);

@@ -60,10 +60,11 @@ std::string values(const DatasourceAttributes& a, const char* name) {
 std::string facts(const VORN_DataSource& ds, const std::string& sourceName) {
     const DatasourceAttributes file = ds.GetAttributes();
     std::string title = values(file, "Title"), id = values(file, "IDNo");
-    std::string out = std::to_string(ds.GetRowCount()) + " rows, weight " +
-                      std::to_string(ds.GetWeightVarIndex()) +
-                      (title.empty() ? " Title=" + sourceName : title.substr(0, title.find(" Title=", 1))) +
-                      id.substr(0, id.find(" IDNo=", 1)) + "\n";
+    std::string out =
+        std::to_string(ds.GetRowCount()) + " rows, weight " +
+        std::to_string(ds.GetWeightVarIndex()) +
+        (title.empty() ? " Title=" + sourceName : title.substr(0, title.find(" Title=", 1))) +
+        id.substr(0, id.find(" IDNo=", 1)) + "\n";
     for (unsigned i = 0; i < ds.ColumnCount(); ++i) {
         const VORN_Variable& v = ds.GetVariable(static_cast<int>(i));
         VORN_Variable::FormatType code;
@@ -108,8 +109,8 @@ std::string facts(const VORN_DataSource& ds, const std::string& sourceName) {
 std::unique_ptr<VORN_DataSource> generated(unsigned seed) {
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    const char* texts[] = {"Fish & <Chips>", "Dominican Republic", "Größe \"cm\" 'x'", "€ 5 > 3",
-                           "tab\tand\nline", "plain"};
+    const char* texts[] = {"Fish & <Chips>", "Dominican Republic", "Größe \"cm\" 'x'",
+                           "€ 5 > 3",        "tab\tand\nline",     "plain"};
     const double numbers[] = {0.1 + 0.2, 1.0 / 3, -2.5, 1e20, 123456789012345678.0, 5e-324, 0, 97};
     const char* formats[] = {"F", "DATE", "DOLLAR", "COMMA", "E"};
     const char* strings[] = {"Dominican Republic", "NA", "Dom", "x y"};
@@ -142,9 +143,10 @@ std::unique_ptr<VORN_DataSource> generated(unsigned seed) {
         }
         const int shape = pick(4);  // none, three values, a range, a range and a value
         const OBS texts2[2] = {StringOBS("Dom"), StringOBS("NA")};
-        const OBS numeric[3] = {
-            NumericOBS(shape == 1 ? numbers[pick(8)] : shape == 2 ? VORNLowestValue() : -1),
-            NumericOBS(99), NumericOBS(-1e-7)};
+        const OBS numeric[3] = {NumericOBS(shape == 1   ? numbers[pick(8)]
+                                           : shape == 2 ? VORNLowestValue()
+                                                        : -1),
+                                NumericOBS(99), NumericOBS(-1e-7)};
         if (string)
             v.SetMissingValues(shape ? 2 : 0, texts2);
         else
@@ -234,7 +236,8 @@ TEST_F(DdiWriterTest, TextsXmlOrTheCodePageCannotHoldFailOnOneLine) {
         const char* message;
     };
     const Row rows[] = {
-        {nullptr, "a\x01z", "t: variables[0].label: the character U+0001 cannot be held in XML 1.0"},
+        {nullptr, "a\x01z",
+         "t: variables[0].label: the character U+0001 cannot be held in XML 1.0"},
         {nullptr, "\xEF\xBF\xBF", "variables[0].label: the character U+FFFF cannot be held"},
         {nullptr, "a\xC3(", "variables[0].label: the byte 0xC3 at offset 1 is not valid UTF-8"},
         {"US-ASCII", "caf\xE9", "the byte 0xE9 is not a character of the code page"},
