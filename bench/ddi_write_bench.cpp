@@ -88,6 +88,8 @@ void large(benchmark::internal::Benchmark* b) { b->Iterations(1)->Repetitions(3)
 
 }  // namespace
 
+// The smallest size is the smoke run's.
+BENCHMARK(BM_DdiWrite)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWrite)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWrite)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DdiWriteReused)->Arg(10000)->Unit(benchmark::kMillisecond);
