@@ -514,11 +514,13 @@ private:
         if (depth == 4) {
             switch (e) {
                 case El::location:
+                    // The first width and the first file named, which may
+                    // come on different location elements.
                     if (!v.hasLocation) {
                         v.width = Attribute(attrs, u"width");
-                        v.fileid = Attribute(attrs, u"fileid");
                         v.hasLocation = !v.width.empty();
                     }
+                    if (v.fileid.empty()) v.fileid = Attribute(attrs, u"fileid");
                     break;
                 case El::labl: {
                     std::string level = Attribute(attrs, u"level");
