@@ -156,6 +156,10 @@ def pairs():
         out.append(("Queries", f"asString, {n:,} variables", f"BM_QueryString/{n}",
                     [("literal query (resolver per query, wrapper view)",
                       f"BM_LiteralQueryString/{n}")]))
+    for n in (10000, 100000):
+        out.append(("DDI", f"write, {n:,} variables", f"BM_DdiWrite/{n}",
+                    [("dictionary build + UTF-8 text (transspace dictionary)",
+                      f"BM_DictionaryBuildText/{n}")]))
     for n in (1000, 1000000):
         out.append(("Registry", f"find among {n:,} names", f"BM_SpaceFind/{n}",
                     [("std::map, upper-case keys", f"BM_BareMapFind/{n}")]))
@@ -264,6 +268,20 @@ def targets(r):
                 reason += overlap_note(r, ours, bare)
             rows.append(("serialisation ≤ 1.1 × bare serializer", f"{label}, {n:,}",
                          f"{q:.2f} ×", "1.1 ×", q <= 1.1, reason))
+    if need("BM_DdiWrite/100000", "BM_DictionaryBuildText/100000"):
+        ours, twin = r.t("BM_DdiWrite/100000"), r.t("BM_DictionaryBuildText/100000")
+        q = ratio(ours, twin)
+        rows.append(("DDI write of 100,000 variables ≤ 2 × dictionary build + text",
+                     "DDI write", f"{q:.2f} ×", "2 ×", q <= 2,
+                     "" if q <= 2 else f"{fmt(ours - twin)} more than the dictionary."))
+    if need("BM_DdiWrite/10000", "BM_DdiWrite/100000"):
+        small, big = r.t("BM_DdiWrite/10000") / 1e4, r.t("BM_DdiWrite/100000") / 1e5
+        q = ratio(big, small)
+        reason = ""
+        if q > 1.3:
+            reason = f"{fmt(big)} per variable at 100,000 against {fmt(small)} at 10,000."
+        rows.append(("DDI write per variable at 100,000 ≤ 1.3 × at 10,000", "DDI write",
+                     f"{q:.2f} ×", "1.3 ×", q <= 1.3, reason))
     if need("BM_SpaceFind/1000000", "BM_BareMapFind/1000000"):
         ours, bare = "BM_SpaceFind/1000000", "BM_BareMapFind/1000000"
         q = ratio(r.t(ours), r.t(bare))
