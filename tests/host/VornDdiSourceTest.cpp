@@ -213,7 +213,17 @@ TEST_F(DdiSource, ExampleAndFileAttributes) {
     EXPECT_TRUE(exampleNotes.empty()) << Joined(exampleNotes);
     EXPECT_EQ(ds->ColumnCount(), 8u);
     EXPECT_EQ(ds->GetRowCount(), 1250);
-    EXPECT_NE(Summary(*ds).find("| Title=Household Survey 2024 | IDNo=HS-2024"), std::string::npos);
+    EXPECT_EQ(Summary(*ds),
+              "id[Respondent number] F6.0 L1; sex[Sex of respondent] F1.0 L1 missing 9 1=Male "
+              "2=Female 9=No answer @Question=Are you male or female? @Universe=All respondents "
+              "@Concept=Gender; age[Age in years] F3.0 L3 range 990,999,-1 @Question=How old are "
+              "you? @Description=Age at the last birthday. @Notes=Top-coded at 95.; "
+              "country[Country of birth] A20.0 L1 missing NA Dominican Republic=Dominican "
+              "Republic NA=Not asked; shop1[Visited the bakery] F1.0 L1 0=No 1=Yes; "
+              "shop2[Visited the butcher] F1.0 L1 0=No 1=Yes; income[Monthly household income] "
+              "DOLLAR12.2 L3; weight[Design weight] F10.4 L3 | weight weight | set demographics "
+              "t0 id sex age | set Shops visited t2 v1 shop1 shop2 | rows 1250 | Title=Household "
+              "Survey 2024 | IDNo=HS-2024");
     // The document's IDNo stands in when the study has none.
     ds = Load(
         "<codeBook><docDscr><citation><titlStmt><titl>D</titl><IDNo>doc</IDNo></titlStmt></"
