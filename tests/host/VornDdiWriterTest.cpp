@@ -235,6 +235,16 @@ TEST_F(DdiWriterTest, ExamplesAndGeneratedSourcesValidateAndReadBack) {
     }
 }
 
+// ISO-2022-JP texts hold escape sequences of ASCII bytes.
+TEST_F(DdiWriterTest, StatefulCodePageTextsComeOutAsUTF8) {
+    HostTextMode mode("ISO-2022-JP");
+    VORN_DataSource ds;
+    VORN_Variable v("v");
+    v.SetLabel(host("日本 & <x>"));
+    ds.AddVariable(v);
+    EXPECT_NE(roundTrip(ds, "t").find("<labl>日本 &amp; &lt;x&gt;</labl>"), std::string::npos);
+}
+
 TEST_F(DdiWriterTest, TextsXmlOrTheCodePageCannotHoldFailOnOneLine) {
     struct Row {
         const char* codePage;  // null: UTF-8 mode
