@@ -2,13 +2,15 @@
 // reader are both fuzzed; the first byte picks the host's text mode (even:
 // UTF-8, odd: windows-1252) and whether a file ID is asked for (bit 1: "F1").
 // A refused text gets a one-line error and no notes; a data source that
-// loads makes a dictionary document that the dictionary schema accepts.
+// loads makes a dictionary document that the dictionary schema accepts, and
+// its DDI text, when it can be written, reads back with every variable.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "FuzzChecks.h"
 #include "TransSpace.h"
+#include "VornDdiWriter.h"
 #include "VornSourceFile.h"
 #include "support/HostTextMode.h"
 #include "support/SchemaValidator.h"
@@ -60,5 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(errors.empty());
         }
     }
+    std::string ddi;
+    if (!WriteDataSourceDDI(*source, "fuzz.xml", ddi, error)) {
+        FUZZ_CHECK(ddi.empty() && !error.empty() && error.find('\n') == std::string::npos);
+        return 0;
+    }
+    std::unique_ptr<VORN_DataSource> again = LoadDataSourceText(ddi, "written.xml", error, notes);
+    FUZZ_CHECK(again && again->ColumnCount() == source->ColumnCount());
     return 0;
 }
