@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <new>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
