@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -90,7 +91,11 @@ TransValue loadValue(const std::string& path, bool namespaces) {
         if (errors.message.empty()) errors.message = "the parser stopped";
     }
     if (!errors.message.empty()) throw InputError{path + ":" + errors.message};
-    return TransValue(parser.getDocument());
+    // The value takes a copy; the parser's document goes as soon as the copy
+    // is made, before a query builds its view of that copy.
+    std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> parsed(
+        parser.adoptDocument(), [](xercesc::DOMDocument* d) { d->release(); });
+    return TransValue(parsed.get());
 }
 
 // The UTF-16 units of UTF-8 text, zero-terminated. Call in UTF-8 mode.

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <initializer_list>
 #include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -57,66 +57,100 @@ std::string NumberText(double d) {
     return buffer;
 }
 
-// Records the first key that an object repeats, with its path: the parser
-// itself keeps the last value silently.
-class DuplicateKeyFinder {
+// Builds the document from the parser's events, as nlohmann's own DOM parser
+// does, and records the first key that an object repeats, with its path: the
+// parser itself keeps the last value silently. (The library's callback parser
+// would do both, but in 3.11 it rescans the parent container at the end of
+// every object, which is quadratic in the length of the variables array.)
+class DocumentBuilder {
 public:
-    bool operator()(int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-            case json::parse_event_t::object_start:
-                Enter(false);
-                break;
-            case json::parse_event_t::array_start:
-                Enter(true);
-                break;
-            case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end:
-                if (!frames.empty()) frames.pop_back();
-                break;
-            case json::parse_event_t::key:
-                if (!frames.empty()) {
-                    Frame& f = frames.back();
-                    f.key = parsed.get<std::string>();
-                    if (!f.keys.insert(f.key).second && duplicate.empty())
-                        duplicate = Child(Path(), f.key.c_str()) + ": the key " + Quote(f.key) +
-                                    " occurs twice in one object";
-                }
-                break;
-            case json::parse_event_t::value:
-                if (!frames.empty() && frames.back().array) ++frames.back().next;
-                break;
-        }
+    explicit DocumentBuilder(json& top) : root(top) {}
+
+    bool null() { return Add(nullptr); }
+    bool boolean(bool b) { return Add(b); }
+    bool number_integer(json::number_integer_t n) { return Add(n); }
+    bool number_unsigned(json::number_unsigned_t n) { return Add(n); }
+    bool number_float(json::number_float_t n, const std::string&) { return Add(n); }
+    bool string(std::string& s) { return Add(std::move(s)); }
+    bool binary(json::binary_t& b) { return Add(std::move(b)); }
+
+    bool start_object(std::size_t) { return Enter(json::value_t::object); }
+    bool start_array(std::size_t) { return Enter(json::value_t::array); }
+    bool end_object() { return Leave(); }
+    bool end_array() { return Leave(); }
+
+    bool key(std::string& k) {
+        Frame& f = frames.back();
+        auto inserted = f.value->get_ref<json::object_t&>().emplace(std::move(k), nullptr);
+        f.key = &inserted.first->first;
+        f.element = &inserted.first->second;
+        if (!inserted.second && duplicate.empty())
+            duplicate = Child(Path(), f.key->c_str()) + ": the key " + Quote(*f.key) +
+                        " occurs twice in one object";
         return true;
+    }
+
+    // The parser's own exception, of its own type, as json::parse throws it.
+    template <class Exception>
+    bool parse_error(std::size_t, const std::string&, const Exception& e) {
+        throw e;
     }
 
     std::string duplicate;
 
 private:
     struct Frame {
-        bool array;
-        size_t next = 0;  // index of the next array element
-        std::string key;  // the object's current key
-        std::set<std::string> keys;
-        std::string component;  // how the parent names this container
+        json* value;
+        const std::string* key = nullptr;  // the object's current key
+        json* element = nullptr;           // the object's value under that key
     };
+    json& root;
     std::vector<Frame> frames;
 
-    void Enter(bool array) {
-        Frame f;
-        f.array = array;
-        if (!frames.empty()) {
-            Frame& parent = frames.back();
-            if (parent.array)
-                f.component = "[" + std::to_string(parent.next++) + "]";
-            else
-                f.component = (frames.size() > 1 ? "." : "") + parent.key;
+    // Where the next value goes: the root, the end of an array, or the slot
+    // that the object's last key made.
+    template <class Value>
+    json* Place(Value&& v) {
+        if (frames.empty()) {
+            root = json(std::forward<Value>(v));
+            return &root;
         }
-        frames.push_back(std::move(f));
+        Frame& f = frames.back();
+        if (f.value->is_array()) {
+            f.value->get_ref<json::array_t&>().emplace_back(std::forward<Value>(v));
+            return &f.value->get_ref<json::array_t&>().back();
+        }
+        *f.element = json(std::forward<Value>(v));
+        return f.element;
     }
 
+    template <class Value>
+    bool Add(Value&& v) {
+        Place(std::forward<Value>(v));
+        return true;
+    }
+
+    bool Enter(json::value_t type) {
+        frames.push_back(Frame{Place(type)});
+        return true;
+    }
+
+    bool Leave() {
+        frames.pop_back();
+        return true;
+    }
+
+    // The path of the innermost container: every array names its child by
+    // the index of its last element, every object by its current key.
     std::string Path() const {
         std::string path;
-        for (const Frame& f : frames) path += f.component;
+        for (size_t i = 0; i + 1 < frames.size(); ++i) {
+            const Frame& f = frames[i];
+            if (f.value->is_array())
+                path += "[" + std::to_string(f.value->size() - 1) + "]";
+            else
+                path += (i > 0 ? "." : "") + *f.key;
+        }
         return path;
     }
 };
@@ -643,9 +677,10 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceJSONText(const std::string& text,
                                                         std::string& error) {
     error.clear();
     try {
-        DuplicateKeyFinder finder;
-        json top = json::parse(text, std::ref(finder));
-        if (!finder.duplicate.empty()) throw LoadError{sourceName + ": " + finder.duplicate};
+        json top;
+        DocumentBuilder builder(top);
+        json::sax_parse(text, &builder);
+        if (!builder.duplicate.empty()) throw LoadError{sourceName + ": " + builder.duplicate};
         return Loader(sourceName).Load(top);
     } catch (const LoadError& e) {
         error = e.message;
