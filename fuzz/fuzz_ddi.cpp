@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(errors.empty());
         }
     }
+
     std::string ddi;
     if (!WriteDataSourceDDI(*source, "fuzz.xml", ddi, error)) {
         FUZZ_CHECK(ddi.empty() && !error.empty() && error.find('\n') == std::string::npos);
