@@ -33,7 +33,7 @@
 #include "VornPlatform.h"
 #include "dictionary/DictionaryNamespace.h"
 #include "support/LiteralQuery.h"
-#include "value/CompiledXPath.h"
+#include "value/xpath/CompiledXPath.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 

@@ -9,8 +9,8 @@
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
 #include "value/TransDOMImpl.h"
-#include "value/XPathEngine.h"
-#include "value/XPathQuery.h"
+#include "value/xpath/XPathEngine.h"
+#include "value/xpath/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 

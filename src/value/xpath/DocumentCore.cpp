@@ -1,8 +1,8 @@
-#include "value/DocumentCore.h"
+#include "value/xpath/DocumentCore.h"
 
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 
-#include "value/DocumentDepth.h"
+#include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 namespace xalan = XALAN_CPP_NAMESPACE;

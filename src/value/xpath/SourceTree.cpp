@@ -1,4 +1,4 @@
-#include "value/SourceTree.h"
+#include "value/xpath/SourceTree.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -13,8 +13,8 @@
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 
-#include "value/EmptyDocumentRoot.h"
-#include "value/SourceTree.h"
+#include "value/xpath/EmptyDocumentRoot.h"
+#include "value/xpath/SourceTree.h"
 
 class DocumentCore {
 public:

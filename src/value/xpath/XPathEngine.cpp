@@ -1,4 +1,4 @@
-#include "value/XPathEngine.h"
+#include "value/xpath/XPathEngine.h"
 
 #include <cmath>
 #include <cstdio>
