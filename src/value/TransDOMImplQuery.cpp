@@ -25,7 +25,7 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         std::unique_ptr<XalanDocumentPrefixResolver> ownResolver;
         XalanNode* root = view.root;
         if (!view.tree) {
-            // Only the wrapper view tells CDATA and entity references apart.
+            // An entity reference with children: only the wrapper view has them.
             TransStatus local;
             XalanDocument* wrapper = const_cast<XalanDocument*>(asXalanDocument(local));
             if (wrapper == nullptr) {

@@ -1,8 +1,8 @@
 // The fast queries (Xalan's own tree, shared per document) against the literal
-// ones (a resolver per query over the Xerces-wrapper view): over dictionaries and
-// host documents with namespaces, comments, processing instructions, CDATA,
-// adjacent texts and non-ASCII text, every pair of context path and expression
-// gives the same results, flags and order.
+// ones (a resolver per query over the Xerces-wrapper view): over dictionaries
+// and host documents with namespaces, comments, processing instructions, CDATA
+// sections, entity references, adjacent texts and non-ASCII text, every pair
+// of context path and expression gives the same results, flags and order.
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -43,13 +43,17 @@ const char* const hostDocuments[] = {
     "<library><book year=\"1999\" lang=\"en\"><title>Übung</title><price>12.50</price></book>"
     "<book year=\"2004\"><title lang=\"ja\">\xE6\x97\xA5\xE6\x9C\xAC</title><price>7</price>"
     "</book><book/>   <note>  spaced   text </note></library>",
-    // The same without CDATA, which alone keeps a document on the wrapper view.
+    // The same without CDATA.
     "<?xml version=\"1.0\"?><!-- lead --><?lead pi?>"
     "<r xmlns=\"urn:default\" xmlns:p=\"urn:p\" p:a=\"1\" b=\"zwei\" xml:lang=\"de\">"
     "<p:item id=\"x\" p:v=\"3.5\">Größe &amp; &lt;raw&gt; tail</p:item>"
     "<item v=\"-2\"><!--c--><?target data here?>€ text</item>"
     "<empty/><p:empty xmlns:q=\"urn:q\" q:z=\"\"/></r><!-- trailer -->",
     "<a><b><c><d x=\"1\"/><d x=\"2\"/></c></b><b x=\"3\">mixed<c/>content</b></a>",
+    // CDATA alone, empty, blank, between texts and inside namespaced elements.
+    "<r><a><![CDATA[only]]></a><b>x<![CDATA[]]>y</b><c><![CDATA[  ]]></c>"
+    "<p:d xmlns:p=\"urn:p\"><e xmlns=\"urn:e\">t<![CDATA[<i>1</i>]]><!--k--><![CDATA[2]]></e>"
+    "</p:d><f><![CDATA[3.5]]></f></r>",
 };
 
 // A document built through the DOM, with what no parser produces: adjacent
@@ -66,6 +70,17 @@ DocumentPtr builtDocument() {
     ns->setAttributeNS(u"urn:ns", u"n:k", u"v");
     root->appendChild(ns);
     root->appendChild(d->createComment(u"3"));
+    // Entity references (with no children once copied) and CDATA sections
+    // next to each other and to texts.
+    DOMElement* mixed = d->createElement(u"mixed");
+    root->appendChild(mixed);
+    mixed->appendChild(d->createEntityReference(u"ent"));
+    mixed->appendChild(d->createTextNode(u"4"));
+    mixed->appendChild(d->createCDATASection(u"5"));
+    mixed->appendChild(d->createCDATASection(u""));
+    mixed->appendChild(d->createEntityReference(u"other"));
+    mixed->appendChild(d->createEntityReference(u"ent"));
+    ns->appendChild(d->createCDATASection(u"6"));
     return d;
 }
 
@@ -75,7 +90,9 @@ std::vector<std::string> contextPaths(const DOMDocument* document) {
     for (XMLSize_t i = 0; i < all->getLength(); ++i)
         names.insert(utf8(reinterpret_cast<const unsigned short*>(all->item(i)->getNodeName())));
     std::vector<std::string> paths = {"/", "/*", "//*[@*][1]", "//*[last()]", "//text()[1]",
-                                      "//comment()", "/nonexistent", "//*[", "1 + 1", " / "};
+                                      "//comment()", "/nonexistent", "//*[", "1 + 1", " / ",
+                                      "(//node())[last()]", "(//*/node()[not(self::*)])[3]",
+                                      "//node()[not(self::text())][not(self::*)]"};
     for (const std::string& name : names) {
         if (name.find(':') != std::string::npos) continue;
         paths.push_back("//" + name);
@@ -94,6 +111,8 @@ const char* const expressions[] = {
     "concat(name(), '|', @name, '|', .)", "translate(., 'abc', 'ABC')", "//*[local-name()='item']",
     "//p:item/@p:v", "@@", "unknown()", "$nothing", "  ", "substring-before(@label, ' ')",
     "//valueLabel/@label", "//variable[@name='age']/@label", "//*[@name][2]/@*",
+    "node()[2]", "count(node())", "count(text())", "self::text()", "self::node()",
+    "preceding-sibling::node()[1]", "number(.)", "count(//node())", "//text()",
 };
 
 class QueryDifferentialTest : public ::testing::Test {

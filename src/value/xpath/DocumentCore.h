@@ -29,9 +29,8 @@ public:
     // What queries run on: Xalan's own tree holding exactly the nodes of the
     // DOM, the node queries start from, and a prefix resolver over the
     // document's namespace declarations. Built on first use, once, whichever
-    // thread asks first; exceptions of the build pass to the caller. A
-    // document holding CDATA sections or entity references has no tree
-    // (tree null): Xalan's tree cannot tell them from text.
+    // thread asks first; exceptions of the build pass to the caller. Tree
+    // null only where SourceTree::build says.
     struct QueryView {
         std::unique_ptr<SourceTree> tree;
         std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
