@@ -39,12 +39,25 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         const PrefixResolver& resolver = ownResolver ? *ownResolver : *view.resolver;
         XalanSourceTreeDOMSupport domSupport;
         XalanNode* contextNode = nullptr;
-        try {
-            const CompiledXPath path(contextPath, resolver);
-            contextNode = evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
-        } catch (...) {
-            // A context path the processor rejects selects nothing.
-            contextNode = nullptr;
+        // By-attribute paths on the tree: the first element the index holds
+        // for the value, which is the first node the processor would select.
+        IndexedPath indexed;
+        const AttributeIndex* index =
+            view.tree && recogniseIndexedPath(contextPath, indexed)
+                ? core->attributeIndex(indexed.attributePath, *evaluator)
+                : nullptr;
+        if (index != nullptr) {
+            const AttributeIndex::Elements elements = index->find(indexed.value);
+            contextNode = elements.count != 0 ? elements.begin[0] : nullptr;
+        } else {
+            try {
+                const CompiledXPath path(contextPath, resolver);
+                contextNode =
+                    evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
+            } catch (...) {
+                // A context path the processor rejects selects nothing.
+                contextNode = nullptr;
+            }
         }
         if (contextNode == nullptr) {
             st.failure(true);

@@ -19,6 +19,7 @@
 #include "support/LiteralQuery.h"
 #include "support/TextHelpers.h"
 #include "support/XmlDocuments.h"
+#include "value/xpath/AttributeIndex.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -165,5 +166,115 @@ TEST_F(QueryDifferentialTest, HostDocumentsAndDictionaries) {
                         "//valueLabelSet[1]", "//multipleResponseSet", "//attributeSet",
                         "//extension", "//missingValues"});
         compare(TransValue(value), {"/", "//variable[2]"});  // shares the document and its view
+    }
+}
+
+// Paths the attribute index answers, and paths that only look like them,
+// matching and not: duplicates, nested and namespaced elements, an attribute
+// beside a namespaced one of the same local name, quotes, blanks, empty and
+// non-ASCII values.
+TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
+    DocumentPtr source = parseXml(std::string(
+        "<r xmlns:p=\"urn:p\" name=\"a\"><item name=\"a\" x=\"1\"/><item name=\"b\" p:name=\"a\"/>"
+        "<item name=\"a\"><item name=\"a\" x=\"2\"/></item><group><item name=\" a\"/>"
+        "<item name=\"it's\"/><item name='say \"hi\"'/><item name=\"Größe\"/><item name=\"\"/>"
+        "</group><p:item name=\"a\" p:name=\"b\"/><p:item name=\"b\"><p:item name=\"b\"/></p:item>"
+        "<sub name=\"\xE6\x97\xA5\"/></r>"));
+    ASSERT_NE(source, nullptr);
+    const std::vector<std::string> steps = {"/r/item", "//item", "/r/group/item", "//group/item",
+                                            "//p:item", "/r/p:item", "//p:item/p:item", "//q:item",
+                                            "//sub", "/r", "//r//item", "/item"};
+    const std::vector<std::string> attributes = {"name", "p:name", "x", "q:name"};
+    const std::vector<std::string> values = {"a", "b", " a", "it's", "say \"hi\"", "Größe", "",
+                                             "1", "2", "\xE6\x97\xA5", "zzz", "A"};
+    std::vector<std::string> paths;
+    for (const std::string& step : steps)
+        for (const std::string& attribute : attributes)
+            for (const std::string& value : values) {
+                const char quote = value.find('\'') == std::string::npos ? '\'' : '"';
+                const std::string literal = quote + value + quote;
+                const std::string test = step + "[@" + attribute;
+                paths.push_back(test + "=" + literal + "]");
+                paths.push_back(test + " = " + literal + "]");
+                paths.push_back(test + "=" + literal + "][2]");
+                paths.push_back(test + "=" + literal + " or @x]");
+                paths.push_back(step + "[@" + attribute + "=" + literal + "]/..");
+            }
+    const TransValue value(source.get());
+    const TransValue clone(value);
+    const char* const said[] = {"count(preceding::node())", "name()", "@*"};
+    for (const TransValue* v : {&value, &clone}) {
+        for (const std::string& path : paths) {
+            for (const char* expression : said) {
+                SCOPED_TRACE(path + " :: " + expression);
+                const TransString c = ts(path);
+                const TransString e = ts(expression);
+                TransStatus fast;
+                TransStatus literal;
+                EXPECT_EQ(takeUtf8(v->asStringList(c, e, fast)),
+                          takeUtf8(literalAsStringList(*v, c, e, literal)));
+                EXPECT_EQ(flags(fast), flags(literal));
+            }
+        }
+    }
+
+    // Every variable and value-label set of a dictionary by name, and names it lacks.
+    std::string error;
+    const std::unique_ptr<VORN_DataSource> survey = LoadDataSourceJSON(
+        std::string(TRANSSPACE_SOURCE_DIR) + "/examples/survey.json", error);
+    ASSERT_NE(survey, nullptr) << error;
+    const TransValue dictionary(*survey);
+    TransStringList* names = dictionary.asStringList(ts("/"), ts("//@name"));
+    std::vector<std::string> byName;
+    for (unsigned i = 0; i < names->size(); ++i) {
+        const std::string name = utf8(names->asUTF16(i));
+        for (const char* step : {"/dictionary/variable", "//valueLabelSet", "//variable", "//*"})
+            byName.push_back(std::string(step) + "[@name='" + name + "']");
+        byName.push_back("/dictionary/variable[@name='" + name + "x']");
+    }
+    TransValue::releaseStringList(names);
+    for (const std::string& path : byName) {
+        SCOPED_TRACE(path);
+        TransStatus fast;
+        TransStatus literal;
+        EXPECT_EQ(takeUtf8(dictionary.asStringList(ts(path), ts("@label"), fast)),
+                  takeUtf8(literalAsStringList(dictionary, ts(path), ts("@label"), literal)));
+        EXPECT_EQ(flags(fast), flags(literal));
+    }
+    EXPECT_GT(paths.size() + byName.size(), 2000u);
+
+    // What the index takes, and what it leaves to the processor.
+    const struct {
+        const char16_t* text;
+        const char16_t* attributePath;  // null: left to the processor
+    } cases[] = {
+        {u"/dictionary/variable[@name='age']", u"/dictionary/variable/@name"},
+        {u"//valueLabelSet[@name=\"x\"]", u"//valueLabelSet/@name"},
+        {u"/d:a//d:b[@p:n='']", u"/d:a//d:b/@p:n"},
+        {u"//v[@name='a' or @x]", nullptr},
+        {u"//v[@name='a'][2]", nullptr},
+        {u"//v[@name = 'a']", nullptr},
+        {u" //v[@name='a']", nullptr},
+        {u"//v[@name='a'] ", nullptr},
+        {u"v[@name='a']", nullptr},
+        {u"//*[@name='a']", nullptr},
+        {u"//v[@*='a']", nullptr},
+        {u"//v[@name=\"a']", nullptr},
+        {u"//v[@name=a]", nullptr},
+        {u"//v[@name=1]", nullptr},
+        {u"//child::v[@name='a']", nullptr},
+        {u"//text[@name='a']", nullptr},
+        {u"//v/w[1][@name='a']", nullptr},
+        {u"///v[@name='a']", nullptr},
+        {u"//a:b:c[@name='a']", nullptr},
+        {u"//\u00e9[@name='a']", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(utf8(reinterpret_cast<const unsigned short*>(c.text)));
+        IndexedPath path;
+        EXPECT_EQ(recogniseIndexedPath(c.text, path), c.attributePath != nullptr);
+        if (c.attributePath != nullptr) {
+            EXPECT_EQ(path.attributePath, c.attributePath);
+        }
     }
 }

@@ -1,8 +1,12 @@
 #include "value/xpath/DocumentCore.h"
 
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
+#include <xalanc/XPath/NodeRefListBase.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
+#include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentDepth.h"
+#include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
 namespace xalan = XALAN_CPP_NAMESPACE;
@@ -10,6 +14,7 @@ namespace xalan = XALAN_CPP_NAMESPACE;
 DocumentCore::DocumentCore(DOMDocument* document) : document(document) {}
 
 DocumentCore::~DocumentCore() {
+    indexes.clear();  // points into the view
     view = QueryView();
     delete document;
 }
@@ -40,4 +45,28 @@ const DocumentCore::QueryView& DocumentCore::queryView() const {
 std::size_t DocumentCore::depth() const {
     std::call_once(depthCounted, [this] { elementDepth = documentDepth(document); });
     return elementDepth;
+}
+
+const AttributeIndex* DocumentCore::attributeIndex(const std::u16string& attributePath,
+                                                   XPathEngine& engine) const {
+    const QueryView& built = queryView();
+    if (!built.tree || built.root != &built.tree->document()) return nullptr;
+    const std::lock_guard<std::mutex> lock(indexLock);
+    const auto found = indexes.find(attributePath);
+    if (found != indexes.end()) return found->second.get();
+    if (indexes.size() >= maxIndexes) return nullptr;
+    std::unique_ptr<const AttributeIndex> index;
+    try {
+        const CompiledXPath path(attributePath.c_str(), *built.resolver);
+        xalan::XalanSourceTreeDOMSupport domSupport;
+        const xalan::XObjectPtr nodes =
+            engine.evaluate(domSupport, built.root, path.xpath(), *built.resolver);
+        if (nodes.get() != nullptr && nodes->getType() == xalan::XObject::eTypeNodeSet)
+            index.reset(new AttributeIndex(nodes->nodeset()));
+    } catch (...) {
+        // A prefix the document does not declare, in practice: the
+        // processor gives the query its answer. Remembered as not indexed.
+        index.reset();
+    }
+    return indexes.emplace(attributePath, std::move(index)).first->second.get();
 }

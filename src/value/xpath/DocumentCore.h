@@ -7,14 +7,19 @@
 #define TRANSSPACE_VALUE_DOCUMENTCORE_H
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include "value/xpath/AttributeIndex.h"
 #include "value/xpath/EmptyDocumentRoot.h"
 #include "value/xpath/SourceTree.h"
+
+class XPathEngine;
 
 class DocumentCore {
 public:
@@ -39,6 +44,19 @@ public:
     };
     const QueryView& queryView() const;
 
+    // The index of the attribute nodes that attributePath (P/@a, as
+    // IndexedPath gives it) selects on the query view, built with engine on
+    // first need and kept, unchanged, while the core lives. Null when the
+    // path is not indexed: the view has no tree or no document element, the
+    // processor refuses the path, or the document already holds
+    // maxIndexes; the query then goes to the processor.
+    const AttributeIndex* attributeIndex(const std::u16string& attributePath,
+                                         XPathEngine& engine) const;
+
+    // A bound on the indexes of one document, so that a stream of
+    // different paths cannot grow it without end.
+    static constexpr std::size_t maxIndexes = 64;
+
     // The number of element levels of the document, counted on first use.
     std::size_t depth() const;
 
@@ -48,6 +66,9 @@ private:
     mutable QueryView view;
     mutable std::once_flag depthCounted;
     mutable std::size_t elementDepth = 0;
+    // Values sharing the core may be queried from two threads at once.
+    mutable std::mutex indexLock;
+    mutable std::map<std::u16string, std::unique_ptr<const AttributeIndex>> indexes;
 };
 
 #endif
