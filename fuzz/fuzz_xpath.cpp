@@ -31,6 +31,7 @@ DocumentPtr builtDocument() {
     DocumentPtr d(DOMImplementation::getImplementation()->createDocument());
     DOMElement* root = d->createElementNS(u"urn:d", u"d:r");
     d->appendChild(root);
+    root->setAttributeNS(u"http://www.w3.org/2000/xmlns/", u"xmlns:d", u"urn:d");
     root->setAttribute(u"name", u"a");
     for (const char16_t* name : {u"a", u"b", u"a"}) {
         DOMElement* item = d->createElementNS(u"urn:d", u"d:item");

@@ -63,6 +63,16 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
             st.failure(true);
             return answer;
         }
+        // An expression that is itself such a path starts from the root
+        // wherever it is evaluated: all the elements the index holds.
+        index = view.tree && recogniseIndexedPath(expression, indexed)
+                    ? core->attributeIndex(indexed.attributePath, *evaluator)
+                    : nullptr;
+        if (index != nullptr) {
+            const AttributeIndex::Elements elements = index->find(indexed.value);
+            answer.result = evaluator->nodeSet(elements.begin, elements.count);
+            return answer;
+        }
         answer.expression.reset(new CompiledXPath(expression, resolver));
         answer.result =
             evaluator->evaluate(domSupport, contextNode, answer.expression->xpath(), resolver);

@@ -202,13 +202,15 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
             }
     const TransValue value(source.get());
     const TransValue clone(value);
-    const char* const said[] = {"count(preceding::node())", "name()", "@*"};
+    // Each path as the context path, and as the expression evaluated away
+    // from the root.
+    const std::vector<std::string> said = {"count(preceding::node())", "name()", "@*", ""};
     for (const TransValue* v : {&value, &clone}) {
         for (const std::string& path : paths) {
-            for (const char* expression : said) {
+            for (const std::string& expression : said) {
                 SCOPED_TRACE(path + " :: " + expression);
-                const TransString c = ts(path);
-                const TransString e = ts(expression);
+                const TransString c = ts(expression.empty() ? "/r/group/item" : path);
+                const TransString e = ts(expression.empty() ? path : expression);
                 TransStatus fast;
                 TransStatus literal;
                 EXPECT_EQ(takeUtf8(v->asStringList(c, e, fast)),

@@ -94,6 +94,18 @@ XObjectPtr XPathEngine::evaluate(DOMSupport& domSupport, XalanNode* contextNode,
     return xpath.execute(contextNode, resolver, context);
 }
 
+XObjectPtr XPathEngine::nodeSet(XalanNode* const* nodes, std::size_t count) {
+    context.reset();
+    factory.reset();
+    const SupportRelease release(context);
+    context.setXPathEnvSupport(&envSupport);
+    context.setXObjectFactory(&factory);
+    XPathExecutionContext::BorrowReturnMutableNodeRefList list(context);
+    for (std::size_t i = 0; i < count; ++i) list->addNode(nodes[i]);
+    list->setDocumentOrder();
+    return factory.createNodeSet(list);
+}
+
 XalanNode* XPathEngine::selectSingleNode(DOMSupport& domSupport, XalanNode* contextNode,
                                          const XPath& xpath, const PrefixResolver& resolver) {
     const XObjectPtr result = evaluate(domSupport, contextNode, xpath, resolver);
