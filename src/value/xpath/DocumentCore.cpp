@@ -47,6 +47,19 @@ std::size_t DocumentCore::depth() const {
     return elementDepth;
 }
 
+std::unique_ptr<const AttributeIndex> DocumentCore::makeIndex(const QueryView& view,
+                                                             const std::u16string& attributePath,
+                                                             XPathEngine& engine) {
+    if (!view.tree || view.root != &view.tree->document()) return nullptr;
+    const CompiledXPath path(attributePath.c_str(), *view.resolver);
+    xalan::XalanSourceTreeDOMSupport domSupport;
+    const xalan::XObjectPtr nodes =
+        engine.evaluate(domSupport, view.root, path.xpath(), *view.resolver);
+    if (nodes.get() == nullptr || nodes->getType() != xalan::XObject::eTypeNodeSet)
+        return nullptr;
+    return std::unique_ptr<const AttributeIndex>(new AttributeIndex(nodes->nodeset()));
+}
+
 const AttributeIndex* DocumentCore::attributeIndex(const std::u16string& attributePath,
                                                    XPathEngine& engine) const {
     const QueryView& built = queryView();
@@ -57,12 +70,7 @@ const AttributeIndex* DocumentCore::attributeIndex(const std::u16string& attribu
     if (indexes.size() >= maxIndexes) return nullptr;
     std::unique_ptr<const AttributeIndex> index;
     try {
-        const CompiledXPath path(attributePath.c_str(), *built.resolver);
-        xalan::XalanSourceTreeDOMSupport domSupport;
-        const xalan::XObjectPtr nodes =
-            engine.evaluate(domSupport, built.root, path.xpath(), *built.resolver);
-        if (nodes.get() != nullptr && nodes->getType() == xalan::XObject::eTypeNodeSet)
-            index.reset(new AttributeIndex(nodes->nodeset()));
+        index = makeIndex(built, attributePath, engine);
     } catch (...) {
         // A prefix the document does not declare, in practice: the
         // processor gives the query its answer. Remembered as not indexed.

@@ -53,6 +53,12 @@ public:
     const AttributeIndex* attributeIndex(const std::u16string& attributePath,
                                          XPathEngine& engine) const;
 
+    // The index that attributeIndex keeps, made anew on view; null where
+    // attributeIndex gives none. Exceptions of the processor pass through.
+    static std::unique_ptr<const AttributeIndex> makeIndex(const QueryView& view,
+                                                           const std::u16string& attributePath,
+                                                           XPathEngine& engine);
+
     // A bound on the indexes of one document, so that a stream of
     // different paths cannot grow it without end.
     static constexpr std::size_t maxIndexes = 64;

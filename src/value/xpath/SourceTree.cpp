@@ -113,6 +113,11 @@ public:
         return taken;
     }
     void deallocate(void*) override {}
+    std::size_t reserved() const {
+        std::size_t bytes = 0;
+        for (const Chunk& chunk : chunks) bytes += chunk.size;
+        return bytes;
+    }
 
 private:
     struct Chunk {
@@ -199,6 +204,7 @@ struct SourceTree::Storage {
         if (count > slotsLeft) {
             const std::size_t size = std::max(count, blockSize);
             slotBlocks.emplace_back(new xalan::XalanSourceTreeAttr*[size]);
+            slotBytes += size * sizeof(xalan::XalanSourceTreeAttr*);
             nextSlot = slotBlocks.back().get();
             slotsLeft = size;
         }
@@ -224,6 +230,7 @@ struct SourceTree::Storage {
     std::vector<std::unique_ptr<xalan::XalanSourceTreeAttr*[]>> slotBlocks;
     xalan::XalanSourceTreeAttr** nextSlot = nullptr;
     std::size_t slotsLeft = 0;
+    std::size_t slotBytes = 0;
     std::vector<std::unique_ptr<MarkedText>> marked;  // CDATA sections, entity references
     bool linking = true;  // until the tree is whole
 };
@@ -372,6 +379,14 @@ private:
 
 SourceTree::SourceTree() = default;
 SourceTree::~SourceTree() = default;
+
+std::size_t SourceTree::memory() const {
+    // A name's hash node holds its key, the pointer, the hash and a link.
+    const std::size_t nameNode = sizeof(std::u16string_view) + 3 * sizeof(void*);
+    return storage->memory.reserved() + storage->slotBytes +
+           storage->names.size() * nameNode + storage->names.bucket_count() * sizeof(void*) +
+           storage->marked.size() * (sizeof(MarkedText) + sizeof(void*));
+}
 
 std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
     std::unique_ptr<SourceTree> result(new SourceTree);

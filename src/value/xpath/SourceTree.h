@@ -9,6 +9,7 @@
 #ifndef TRANSSPACE_VALUE_SOURCETREE_H
 #define TRANSSPACE_VALUE_SOURCETREE_H
 
+#include <cstddef>
 #include <memory>
 
 #include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
@@ -28,6 +29,9 @@ public:
     SourceTree& operator=(const SourceTree&) = delete;
 
     XALAN_CPP_NAMESPACE::XalanSourceTreeDocument& document() { return *tree; }
+
+    // Bytes held by the nodes and their strings, for the benchmarks.
+    std::size_t memory() const;
 
     struct Storage;
 
