@@ -57,9 +57,9 @@ struct View {
     explicit View(const DOMDocument* document) {
         view.tree = SourceTree::build(document);
         view.root = &view.tree->document();
-        view.resolver.reset(new xalan::XalanDocumentPrefixResolver(
-            &view.tree->document(), xalan::XalanDOMString(),
-            xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
+        view.resolver.reset(
+            new xalan::XalanDocumentPrefixResolver(&view.tree->document(), xalan::XalanDOMString(),
+                                                   xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
     }
 };
 
@@ -81,7 +81,7 @@ void BM_AttributeIndexMake(benchmark::State& state) {
     const int n = sizeOf(state);
     const View made(dictionaryDOM(n, false));
     XPathEngine engine;
-    const std::u16string path = u"/dictionary/variable/@name";
+    const IndexedPath path{u"/dictionary/variable", u"@name", u""};
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::unique_ptr<const AttributeIndex> index =
@@ -164,10 +164,9 @@ void registerQueryViews() {
             b->Arg(n)->Unit(ms);
             if (big) b->Iterations(1)->Repetitions(3);
         }
-        benchmark::RegisterBenchmark("BM_QueryStringCDATA", BM_QueryStringCDATA)
-            ->Arg(n)->Unit(us);
-        auto* all = benchmark::RegisterBenchmark("BM_ReadAllLabels", BM_ReadAllLabels)
-                        ->Arg(n)->Unit(ms);
+        benchmark::RegisterBenchmark("BM_QueryStringCDATA", BM_QueryStringCDATA)->Arg(n)->Unit(us);
+        auto* all =
+            benchmark::RegisterBenchmark("BM_ReadAllLabels", BM_ReadAllLabels)->Arg(n)->Unit(ms);
         if (n >= 10000) all->Iterations(1)->Repetitions(big ? 1 : 3);
     }
 }

@@ -44,7 +44,7 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         IndexedPath indexed;
         const AttributeIndex* index =
             view.tree && recogniseIndexedPath(contextPath, indexed)
-                ? core->attributeIndex(indexed.attributePath, *evaluator)
+                ? core->attributeIndex(indexed, *evaluator)
                 : nullptr;
         if (index != nullptr) {
             const AttributeIndex::Elements elements = index->find(indexed.value);
@@ -66,7 +66,7 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         // An expression that is itself such a path starts from the root
         // wherever it is evaluated: all the elements the index holds.
         index = view.tree && recogniseIndexedPath(expression, indexed)
-                    ? core->attributeIndex(indexed.attributePath, *evaluator)
+                    ? core->attributeIndex(indexed, *evaluator)
                     : nullptr;
         if (index != nullptr) {
             const AttributeIndex::Elements elements = index->find(indexed.value);

@@ -248,7 +248,7 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
     // What the index takes, and what it leaves to the processor.
     const struct {
         const char16_t* text;
-        const char16_t* attributePath;  // null: left to the processor
+        const char16_t* key;  // P/@a; null: left to the processor
     } cases[] = {
         {u"/dictionary/variable[@name='age']", u"/dictionary/variable/@name"},
         {u"//valueLabelSet[@name=\"x\"]", u"//valueLabelSet/@name"},
@@ -274,9 +274,9 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
     for (const auto& c : cases) {
         SCOPED_TRACE(utf8(reinterpret_cast<const unsigned short*>(c.text)));
         IndexedPath path;
-        EXPECT_EQ(recogniseIndexedPath(c.text, path), c.attributePath != nullptr);
-        if (c.attributePath != nullptr) {
-            EXPECT_EQ(path.attributePath, c.attributePath);
+        EXPECT_EQ(recogniseIndexedPath(c.text, path), c.key != nullptr);
+        if (c.key != nullptr) {
+            EXPECT_EQ(path.key(), c.key);
         }
     }
 }

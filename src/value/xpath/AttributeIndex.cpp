@@ -1,12 +1,5 @@
 #include "value/xpath/AttributeIndex.h"
 
-#include <xalanc/XPath/NodeRefListBase.hpp>
-#include <xalanc/XalanDOM/XalanAttr.hpp>
-#include <xalanc/XalanDOM/XalanDOMString.hpp>
-#include <xalanc/XalanDOM/XalanElement.hpp>
-
-using namespace XALAN_CPP_NAMESPACE;
-
 namespace {
 
 // ASCII names only: which other characters the processor's scanner takes
@@ -67,46 +60,33 @@ bool recogniseIndexedPath(const char16_t* text, IndexedPath& path) {
     const std::size_t literal = ++i;
     while (text[i] != 0 && text[i] != quote) ++i;
     if (text[i] != quote || text[i + 1] != u']' || text[i + 2] != 0) return false;
-    path.attributePath.assign(text, predicate);
-    path.attributePath += u"/@";
-    path.attributePath.append(text + attribute, attributeEnd - attribute);
+    path.elementPath.assign(text, predicate);
+    path.attribute.assign(text + attribute - 1, attributeEnd - attribute + 1);
     path.value.assign(text + literal, i - literal);
     return true;
 }
 
-AttributeIndex::AttributeIndex(const NodeRefListBase& attributes) {
-    // Attributes come in document order, an element's own ones together, so
-    // an element two of whose attributes match with the same value shows as
-    // a repeat of the one before.
-    struct Entry {
-        std::u16string_view value;
-        Node* owner;
+AttributeIndex::AttributeIndex(const std::vector<Entry>& entries) {
+    // An element two of whose attributes match with the same value shows as
+    // a repeat of the entry before.
+    auto repeat = [&entries](std::size_t i) {
+        return i > 0 && entries[i - 1].element == entries[i].element &&
+               entries[i - 1].value == entries[i].value;
     };
-    std::vector<Entry> entries;
-    entries.reserve(attributes.getLength());
-    for (NodeRefListBase::size_type i = 0; i < attributes.getLength(); ++i) {
-        const XalanNode* node = attributes.item(i);
-        if (node->getNodeType() != XalanNode::ATTRIBUTE_NODE) continue;
-        const XalanDOMString& value = node->getNodeValue();
-        Entry entry{std::u16string_view(value.c_str(), value.length()),
-                    static_cast<const XalanAttr*>(node)->getOwnerElement()};
-        if (!entries.empty() && entries.back().owner == entry.owner &&
-            entries.back().value == entry.value)
-            continue;
-        entries.push_back(entry);
-    }
     byValue.reserve(entries.size());
-    for (const Entry& entry : entries) ++byValue[entry.value].count;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!repeat(i)) ++byValue[entries[i].value].count;
     std::uint32_t next = 0;
     for (auto& group : byValue) {
         group.second.begin = next;
         next += group.second.count;
         group.second.count = 0;
     }
-    elements.resize(entries.size());
-    for (const Entry& entry : entries) {
-        Range& range = byValue[entry.value];
-        elements[range.begin + range.count++] = entry.owner;
+    elements.resize(next);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (repeat(i)) continue;
+        Range& range = byValue[entries[i].value];
+        elements[range.begin + range.count++] = entries[i].element;
     }
 }
 

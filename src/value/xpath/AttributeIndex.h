@@ -1,13 +1,14 @@
 // Lookups by attribute value. A host reads a dictionary one variable at a
 // time through paths such as /dictionary/variable[@name='age']; the
 // processor answers each by walking every variable, so reading them all
-// costs the square of the document. A path of exactly that shape is answered
-// from an index instead: the processor evaluates the same path without its
-// predicate and with the attribute as a last step (/dictionary/variable/@name)
-// once, and the index maps each attribute value to the elements that own it.
-// The elements of P[@a='v'] are exactly the owners of the nodes of P/@a whose
-// value is v, and both sets come from the processor, so the index answers
-// what the processor would.
+// costs the square of the document. A path of exactly that shape, P[@a='v'],
+// is answered from an index instead: the processor evaluates P once, and @a
+// at each of its elements, and the index maps each value of those
+// attributes to the elements that own it. The elements of P[@a='v'] are
+// exactly those of P with an attribute among @a whose value is v, and both
+// sets come from the processor, so the index answers what it would. (The
+// processor merges P/@a in one go at a cost that grows with the square of
+// the attributes, hence @a element by element.)
 #ifndef TRANSSPACE_VALUE_XPATH_ATTRIBUTEINDEX_H
 #define TRANSSPACE_VALUE_XPATH_ATTRIBUTEINDEX_H
 
@@ -21,15 +22,16 @@
 #include <xalanc/Include/PlatformDefinitions.hpp>
 
 namespace XALAN_CPP_NAMESPACE {
-class NodeRefListBase;
 class XalanNode;
 }  // namespace XALAN_CPP_NAMESPACE
 
-// A path P[@a='v'] split into what the index needs: the path of the
-// attribute nodes (P/@a) and the value compared with.
+// A path P[@a='v'] split into what the index needs.
 struct IndexedPath {
-    std::u16string attributePath;
-    std::u16string value;
+    std::u16string elementPath;  // P
+    std::u16string attribute;    // @a
+    std::u16string value;        // v
+    // What names the index of a document: P/@a.
+    std::u16string key() const { return elementPath + u"/" + attribute; }
 };
 
 // True, filling path, when text is exactly an absolute location path of
@@ -43,9 +45,13 @@ class AttributeIndex {
 public:
     using Node = XALAN_CPP_NAMESPACE::XalanNode;
 
-    // attributes: the nodes of the attribute path in document order. Their
-    // values and owners must outlive the index.
-    explicit AttributeIndex(const XALAN_CPP_NAMESPACE::NodeRefListBase& attributes);
+    struct Entry {
+        std::u16string_view value;  // must outlive the index
+        Node* element;
+    };
+    // entries: the attribute values of P's elements, element by element in
+    // document order.
+    explicit AttributeIndex(const std::vector<Entry>& entries);
     AttributeIndex(const AttributeIndex&) = delete;
     AttributeIndex& operator=(const AttributeIndex&) = delete;
 

@@ -1,5 +1,7 @@
 #include "value/xpath/DocumentCore.h"
 
+#include <vector>
+
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
@@ -48,33 +50,54 @@ std::size_t DocumentCore::depth() const {
 }
 
 std::unique_ptr<const AttributeIndex> DocumentCore::makeIndex(const QueryView& view,
-                                                             const std::u16string& attributePath,
+                                                             const IndexedPath& path,
                                                              XPathEngine& engine) {
     if (!view.tree || view.root != &view.tree->document()) return nullptr;
-    const CompiledXPath path(attributePath.c_str(), *view.resolver);
     xalan::XalanSourceTreeDOMSupport domSupport;
-    const xalan::XObjectPtr nodes =
-        engine.evaluate(domSupport, view.root, path.xpath(), *view.resolver);
-    if (nodes.get() == nullptr || nodes->getType() != xalan::XObject::eTypeNodeSet)
-        return nullptr;
-    return std::unique_ptr<const AttributeIndex>(new AttributeIndex(nodes->nodeset()));
+    const CompiledXPath elementPath(path.elementPath.c_str(), *view.resolver);
+    const CompiledXPath attribute(path.attribute.c_str(), *view.resolver);
+    std::vector<xalan::XalanNode*> elements;
+    {
+        const xalan::XObjectPtr nodes =
+            engine.evaluate(domSupport, view.root, elementPath.xpath(), *view.resolver);
+        if (nodes.get() == nullptr || nodes->getType() != xalan::XObject::eTypeNodeSet)
+            return nullptr;
+        const xalan::NodeRefListBase& list = nodes->nodeset();
+        elements.reserve(list.getLength());
+        for (xalan::NodeRefListBase::size_type i = 0; i < list.getLength(); ++i)
+            elements.push_back(list.item(i));
+    }
+    std::vector<AttributeIndex::Entry> entries;
+    entries.reserve(elements.size());
+    for (xalan::XalanNode* element : elements) {
+        const xalan::XObjectPtr nodes =
+            engine.evaluate(domSupport, element, attribute.xpath(), *view.resolver);
+        const xalan::NodeRefListBase& list = nodes->nodeset();
+        for (xalan::NodeRefListBase::size_type i = 0; i < list.getLength(); ++i) {
+            // Attribute values live in the tree, as long as the index.
+            const xalan::XalanDOMString& value = list.item(i)->getNodeValue();
+            entries.push_back({std::u16string_view(value.c_str(), value.length()), element});
+        }
+    }
+    return std::unique_ptr<const AttributeIndex>(new AttributeIndex(entries));
 }
 
-const AttributeIndex* DocumentCore::attributeIndex(const std::u16string& attributePath,
+const AttributeIndex* DocumentCore::attributeIndex(const IndexedPath& path,
                                                    XPathEngine& engine) const {
     const QueryView& built = queryView();
     if (!built.tree || built.root != &built.tree->document()) return nullptr;
+    const std::u16string key = path.key();
     const std::lock_guard<std::mutex> lock(indexLock);
-    const auto found = indexes.find(attributePath);
+    const auto found = indexes.find(key);
     if (found != indexes.end()) return found->second.get();
     if (indexes.size() >= maxIndexes) return nullptr;
     std::unique_ptr<const AttributeIndex> index;
     try {
-        index = makeIndex(built, attributePath, engine);
+        index = makeIndex(built, path, engine);
     } catch (...) {
         // A prefix the document does not declare, in practice: the
         // processor gives the query its answer. Remembered as not indexed.
         index.reset();
     }
-    return indexes.emplace(attributePath, std::move(index)).first->second.get();
+    return indexes.emplace(key, std::move(index)).first->second.get();
 }

@@ -44,19 +44,17 @@ public:
     };
     const QueryView& queryView() const;
 
-    // The index of the attribute nodes that attributePath (P/@a, as
-    // IndexedPath gives it) selects on the query view, built with engine on
-    // first need and kept, unchanged, while the core lives. Null when the
-    // path is not indexed: the view has no tree or no document element, the
-    // processor refuses the path, or the document already holds
-    // maxIndexes; the query then goes to the processor.
-    const AttributeIndex* attributeIndex(const std::u16string& attributePath,
-                                         XPathEngine& engine) const;
+    // The index of path's attribute over path's elements on the query view,
+    // built with engine on first need and kept, unchanged, while the core
+    // lives. Null when the path is not indexed: the view has no tree or no
+    // document element, the processor refuses the path, or the document
+    // already holds maxIndexes; the query then goes to the processor.
+    const AttributeIndex* attributeIndex(const IndexedPath& path, XPathEngine& engine) const;
 
     // The index that attributeIndex keeps, made anew on view; null where
     // attributeIndex gives none. Exceptions of the processor pass through.
     static std::unique_ptr<const AttributeIndex> makeIndex(const QueryView& view,
-                                                           const std::u16string& attributePath,
+                                                           const IndexedPath& path,
                                                            XPathEngine& engine);
 
     // A bound on the indexes of one document, so that a stream of
