@@ -25,7 +25,7 @@
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
 #include "text/TransText.h"
-#include "value/DocumentDepth.h"
+#include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 using XALAN_CPP_NAMESPACE::XalanMemMgrs;

@@ -1,12 +1,15 @@
 // A context path and an expression (the input up to its first newline, and
 // the rest; without a newline the whole input is the expression, at the root)
-// through the three queries of a dictionary document, its clone and a host
-// document that keeps the queries on the wrapper view. Input starting with
+// through the three queries of a dictionary document, its clone and two host
+// documents with CDATA sections, entity references and namespaces, every
+// answer checked against the literal query on the wrapper view. Input starting with
 // 0xFF is UTF-16LE after that byte, so lone surrogates reach the processor;
 // otherwise it is UTF-8.
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include <xercesc/dom/DOM.hpp>
 
 #include "FuzzChecks.h"
 #include "TransSpace.h"
@@ -16,11 +19,31 @@
 
 namespace {
 
-// A document with CDATA and namespaces: queries on it take the wrapper view.
+// Documents with CDATA sections and namespaces.
 const char kHostDocument[] =
     "<?xml version=\"1.0\"?><!-- lead --><r xmlns=\"urn:d\" xmlns:p=\"urn:p\" p:a=\"1\" b=\"2\">"
     "<p:item id=\"x\" p:v=\"3.5\">text<![CDATA[ & <raw> ]]>tail</p:item>"
     "<item v=\"-2\"><?pi data?>more</item><empty/></r>";
+
+// Entity references come only from the DOM: the parser here expands them.
+DocumentPtr builtDocument() {
+    using namespace XERCES_CPP_NAMESPACE;
+    DocumentPtr d(DOMImplementation::getImplementation()->createDocument());
+    DOMElement* root = d->createElementNS(u"urn:d", u"d:r");
+    d->appendChild(root);
+    root->setAttributeNS(u"http://www.w3.org/2000/xmlns/", u"xmlns:d", u"urn:d");
+    root->setAttribute(u"name", u"a");
+    for (const char16_t* name : {u"a", u"b", u"a"}) {
+        DOMElement* item = d->createElementNS(u"urn:d", u"d:item");
+        item->setAttribute(u"name", name);
+        item->appendChild(d->createTextNode(u"t"));
+        item->appendChild(d->createEntityReference(u"e"));
+        item->appendChild(d->createCDATASection(name));
+        item->appendChild(d->createCDATASection(u""));
+        root->appendChild(item);
+    }
+    return d;
+}
 
 struct Fixture {
     TransSpace space;
@@ -28,6 +51,7 @@ struct Fixture {
     std::unique_ptr<TransValue> dictionary;
     std::unique_ptr<TransValue> clone;
     std::unique_ptr<TransValue> host;
+    std::unique_ptr<TransValue> built;
     double variables = 0;
 
     Fixture() {
@@ -40,6 +64,7 @@ struct Fixture {
         DocumentPtr parsed = parseXml(std::string(kHostDocument));
         FUZZ_CHECK(parsed != nullptr);
         host.reset(new TransValue(parsed.get()));
+        built.reset(new TransValue(builtDocument().get()));
         variables = probe();
         FUZZ_CHECK(variables > 1);
     }
@@ -98,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(a.list == b.list && a.listFlags == b.listFlags);
     FUZZ_CHECK(fuzz::sameNumber(a.number, b.number) && a.numberFlags == b.numberFlags);
     fuzz::checkQueries(*fixture->host, contextPath, expression);
+    fuzz::checkQueries(*fixture->built, contextPath, expression);
 
     FUZZ_CHECK(fixture->probe() == fixture->variables);
     return 0;

@@ -16,21 +16,25 @@ import subprocess
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
-# User counters a target row reads (name -> counter -> values over repetitions).
-COUNTERS = {}
+
+
+# User counters some benchmarks report beside their times (bytes, shares),
+# kept per repetition.
+COUNTERS = ("view_bytes", "index_bytes", "peak_of_limit", "file_bytes", "heap_peak_bytes",
+            "source_bytes")
 
 
 def load(paths):
-    context, runs, errors = {}, {}, {}
+    context, runs, errors, counters = {}, {}, {}, {}
     for path in paths:
         with open(path, encoding="utf-8") as f:
             data = json.load(f)
         context = context or data.get("context", {})
-        read(data, runs, errors)
-    return context, runs, errors
+        read(data, runs, errors, counters)
+    return context, runs, errors, counters
 
 
-def read(data, runs, errors):
+def read(data, runs, errors, counters):
     for b in data.get("benchmarks", []):
         if b.get("run_type", "iteration") != "iteration":
             continue
@@ -39,14 +43,22 @@ def read(data, runs, errors):
             errors[name] = b.get("error_message", "error")
             continue
         runs.setdefault(name, []).append(b["cpu_time"] * UNIT_NS[b.get("time_unit", "ns")])
-        for counter in ("peak_of_limit", "file_bytes", "heap_peak_bytes", "source_bytes"):
-            if counter in b:
-                COUNTERS.setdefault(name, {}).setdefault(counter, []).append(b[counter])
+        for key in COUNTERS:
+            if key in b:
+                counters.setdefault(name, {}).setdefault(key, []).append(b[key])
 
 
 class Results:
-    def __init__(self, runs, errors):
-        self.runs, self.errors = runs, errors
+    def __init__(self, runs, errors, counters=None):
+        self.runs, self.errors, self.counters = runs, errors, counters or {}
+
+    def counter(self, name, key):
+        values = self.counters.get(name, {}).get(key)
+        return statistics.median(values) if values else None
+
+    def counter_max(self, name, key):
+        values = self.counters.get(name, {}).get(key)
+        return max(values) if values else None
 
     def has(self, name):
         return name in self.runs
@@ -148,8 +160,14 @@ def pairs():
             out.append(("Queries", f"{label}, {n:,} variables", f"BM_Query{kind}/{n}",
                         [("bare Xalan, source tree", f"BM_BareXalan{kind}/{n}"),
                          ("libxml2", f"BM_Libxml2{kind}/{n}")]))
+        out.append(("Queries", f"asString, one CDATA section, {n:,} variables",
+                    f"BM_QueryStringCDATA/{n}",
+                    [("the same document without it", f"BM_QueryString/{n}")]))
         if n >= 100000:
             continue  # the literal query there only on request
+        out.append(("Queries", f"asString, {n:,} variables", f"BM_QueryString/{n}",
+                    [("the same path left to the processor (before the index)",
+                      f"BM_QueryStringUnindexed/{n}")]))
         out.append(("Queries", f"asString, {n:,} variables", f"BM_QueryString/{n}",
                     [("literal query (resolver per query, wrapper view)",
                       f"BM_LiteralQueryString/{n}")]))
@@ -160,6 +178,16 @@ def pairs():
     for n in SIZES:
         out.append(("DDI", f"load, {n:,} variables", f"BM_LoadDDI/{n}",
                     [("JSON loader, same source", f"BM_LoadJSON/{n}")]))
+    for n in SIZES:
+        out.append(("Query view", f"view of the document, one CDATA section, {n:,} variables",
+                    f"BM_QueryViewMakeCDATA/{n}",
+                    [("the same document without it", f"BM_QueryViewMake/{n}")]))
+        out.append(("Query view", f"attribute index, {n:,} variables",
+                    f"BM_AttributeIndexMake/{n}",
+                    [("view of the document", f"BM_QueryViewMake/{n}")]))
+    out.append(("Query view", "every label by name, 100,000 variables",
+                "BM_ReadAllLabels/100000",
+                [("view of the document", "BM_QueryViewMake/100000")]))
     for n in (1000, 1000000):
         out.append(("Registry", f"find among {n:,} names", f"BM_SpaceFind/{n}",
                     [("std::map, upper-case keys", f"BM_BareMapFind/{n}")]))
@@ -234,6 +262,59 @@ def targets(r):
         rows.append(("JSON load linear: per variable at 100,000 ≤ 1.15 × at 10,000", "JSON load",
                      f"{q:.2f} ×", "1.15 ×", q <= 1.15,
                      "" if q <= 1.15 else "The loader's time grows faster than the file."))
+    for kind, label in QUERIES:
+        ours, lib = f"BM_Query{kind}/100000", f"BM_Libxml2{kind}/100000"
+        if need(ours):
+            t = r.t(ours)
+            rows.append(("by-name query ≤ 50 µs at 100,000 variables", label, fmt(t), "50 µs",
+                         t <= 50e3, "" if t <= 50e3 else
+                         f"The repetitions ran {fmt(r.spread(ours)[0])}–{fmt(r.spread(ours)[1])}."))
+        if need(ours, lib):
+            q = ratio(r.t(lib), r.t(ours))
+            rows.append(("by-name query ≥ 200 × faster than libxml2 at 100,000 variables",
+                         label, f"{q:,.0f} ×", "200 ×", q >= 200,
+                         "" if q >= 200 else f"libxml2 takes {fmt(r.t(lib))}, ours "
+                         f"{fmt(r.t(ours))}."))
+    ours, before = "BM_QueryString/1000", "BM_QueryStringUnindexed/1000"
+    if need(ours, before):
+        q = ratio(r.t(ours), r.t(before))
+        rows.append(("by-name query at 1,000 variables no slower than before the index",
+                     "asString, 1,000", f"{q:.2f} ×", "1 ×", q <= 1,
+                     "" if q <= 1 else f"{fmt(r.t(ours) - r.t(before))} more per query than "
+                     f"the processor's walk." + overlap_note(r, ours, before)))
+    if need("BM_ReadAllLabels/100000"):
+        t = r.t("BM_ReadAllLabels/100000")
+        reason = ""
+        if t > 10e9 and r.has("BM_QueryViewMake/100000"):
+            reason = (f"The view made by the first query takes {fmt(r.t('BM_QueryViewMake/100000'))} "
+                      f"of it.")
+        rows.append(("a host reading every label of 100,000 variables by name ≤ 10 s",
+                     "first query, view and index included", fmt(t), "10 s", t <= 10e9, reason))
+    for n in SIZES:
+        index, view = f"BM_AttributeIndexMake/{n}", f"BM_QueryViewMake/{n}"
+        if need(index, view):
+            q = ratio(r.t(index), r.t(view))
+            rows.append(("attribute index built in ≤ 20 % of the query view's time",
+                         f"{n:,} variables", f"{q:.1%}", "20 %", q <= 0.2,
+                         "" if q <= 0.2 else overlap_note(r, index, view)))
+        bytes_index = r.counter(index, "index_bytes")
+        bytes_view = r.counter(index, "view_bytes")
+        if bytes_index is not None and bytes_view:
+            q = bytes_index / bytes_view
+            rows.append(("attribute index ≤ 10 % more memory than the query view",
+                         f"{n:,} variables", f"{q:.1%} ({bytes_index / 1e6:.3g} MB)", "10 %",
+                         q <= 0.1, ""))
+    for n in SIZES:
+        for ours, plain, label in ((f"BM_QueryStringCDATA/{n}", f"BM_QueryString/{n}",
+                                    "asString"),
+                                   (f"BM_QueryViewMakeCDATA/{n}", f"BM_QueryViewMake/{n}",
+                                    "first query's view")):
+            if not need(ours, plain):
+                continue
+            q = ratio(r.t(ours), r.t(plain))
+            rows.append(("one CDATA section: ≤ 1.5 × the same document without it",
+                         f"{label}, {n:,}", f"{q:.2f} ×", "1.5 ×", q <= 1.5,
+                         "" if q <= 1.5 else overlap_note(r, ours, plain)))
     if need("BM_SpaceAdd/100000"):
         t = r.t("BM_SpaceAdd/100000")
         rows.append(("add of a 100,000-variable document value ≤ 1 ms", "space add", fmt(t), "1 ms",
@@ -301,10 +382,9 @@ def targets(r):
         q = ratio(r.t(ours), r.t(json_load))
         rows.append(("DDI load ≤ JSON load of the same source", f"{n:,} variables", f"{q:.2f} ×",
                      "1 ×", q <= 1, "" if q <= 1 else overlap_note(r, ours, json_load).strip()))
-        c = COUNTERS.get(ours, {})
-        if c.get("peak_of_limit"):
-            share = max(c["peak_of_limit"])
-            mib = max(c["heap_peak_bytes"]) / 2**20
+        share = r.counter_max(ours, "peak_of_limit")
+        if share:
+            mib = r.counter_max(ours, "heap_peak_bytes") / 2**20
             rows.append(("DDI load peak heap ≤ 2 × file + data source", f"{n:,} variables",
                          f"{share:.2f} of the limit ({mib:.0f} MiB)", "1", share <= 1, ""))
     for page in ("UTF-8", "windows-1252"):
@@ -336,8 +416,8 @@ def main():
     if len(sys.argv) < 3:
         sys.stderr.write("usage: bench_markdown.py BUILD_DIR RESULTS.json...\n")
         return 2
-    context, runs, errors = load(sys.argv[2:])
-    r = Results(runs, errors)
+    context, runs, errors, counters = load(sys.argv[2:])
+    r = Results(runs, errors, counters)
     out = []
     w = out.append
     w("# Performance\n")

@@ -11,7 +11,7 @@
 
 #include "dictionary/DictionaryBuilder.h"
 #include "value/Refusal.h"
-#include "value/XPathEngine.h"
+#include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
 using XALAN_CPP_NAMESPACE::XalanMemMgrs;

@@ -10,8 +10,8 @@
 
 
 #include "value/TransValueImpl.h"
-#include "value/DocumentCore.h"
-#include "value/XPathAnswer.h"
+#include "value/xpath/DocumentCore.h"
+#include "value/xpath/XPathAnswer.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;

@@ -9,8 +9,8 @@
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
 #include "value/TransDOMImpl.h"
-#include "value/XPathEngine.h"
-#include "value/XPathQuery.h"
+#include "value/xpath/XPathEngine.h"
+#include "value/xpath/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 
@@ -25,7 +25,7 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         std::unique_ptr<XalanDocumentPrefixResolver> ownResolver;
         XalanNode* root = view.root;
         if (!view.tree) {
-            // Only the wrapper view tells CDATA and entity references apart.
+            // An entity reference with children: only the wrapper view has them.
             TransStatus local;
             XalanDocument* wrapper = const_cast<XalanDocument*>(asXalanDocument(local));
             if (wrapper == nullptr) {
@@ -39,15 +39,38 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         const PrefixResolver& resolver = ownResolver ? *ownResolver : *view.resolver;
         XalanSourceTreeDOMSupport domSupport;
         XalanNode* contextNode = nullptr;
-        try {
-            const CompiledXPath path(contextPath, resolver);
-            contextNode = evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
-        } catch (...) {
-            // A context path the processor rejects selects nothing.
-            contextNode = nullptr;
+        // By-attribute paths on the tree: the first element the index holds
+        // for the value, which is the first node the processor would select.
+        IndexedPath indexed;
+        const AttributeIndex* index =
+            view.tree && recogniseIndexedPath(contextPath, indexed)
+                ? core->attributeIndex(indexed, *evaluator)
+                : nullptr;
+        if (index != nullptr) {
+            const AttributeIndex::Elements elements = index->find(indexed.value);
+            contextNode = elements.count != 0 ? elements.begin[0] : nullptr;
+        } else {
+            try {
+                const CompiledXPath path(contextPath, resolver);
+                contextNode =
+                    evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
+            } catch (...) {
+                // A context path the processor rejects selects nothing.
+                contextNode = nullptr;
+            }
         }
         if (contextNode == nullptr) {
             st.failure(true);
+            return answer;
+        }
+        // An expression that is itself such a path starts from the root
+        // wherever it is evaluated: all the elements the index holds.
+        index = view.tree && recogniseIndexedPath(expression, indexed)
+                    ? core->attributeIndex(indexed, *evaluator)
+                    : nullptr;
+        if (index != nullptr) {
+            const AttributeIndex::Elements elements = index->find(indexed.value);
+            answer.result = evaluator->nodeSet(elements.begin, elements.count);
             return answer;
         }
         answer.expression.reset(new CompiledXPath(expression, resolver));

@@ -19,7 +19,7 @@
 
 #include "text/CodePage.h"
 #include "text/TransText.h"
-#include "value/DocumentDepth.h"
+#include "value/xpath/DocumentDepth.h"
 #include "value/TransDOMImpl.h"
 
 XERCES_CPP_NAMESPACE_USE

@@ -7,9 +7,9 @@
 #include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
-#include "value/EmptyDocumentRoot.h"
-#include "value/XPathEngine.h"
-#include "value/XPathQuery.h"
+#include "value/xpath/EmptyDocumentRoot.h"
+#include "value/xpath/XPathEngine.h"
+#include "value/xpath/XPathQuery.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 

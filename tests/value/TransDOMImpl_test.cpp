@@ -16,10 +16,10 @@
 #include "TransSpace.h"
 #include "support/HostTextMode.h"
 #include "support/XmlDocuments.h"
-#include "value/CompiledXPath.h"
-#include "value/DocumentDepth.h"
+#include "value/xpath/CompiledXPath.h"
+#include "value/xpath/DocumentDepth.h"
 #include "value/TransValueImpl.h"
-#include "value/XPathLimits.h"
+#include "value/xpath/XPathLimits.h"
 
 XERCES_CPP_NAMESPACE_USE
 

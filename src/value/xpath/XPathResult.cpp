@@ -1,4 +1,4 @@
-#include "value/XPathResult.h"
+#include "value/xpath/XPathResult.h"
 
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>

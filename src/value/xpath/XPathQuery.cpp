@@ -1,7 +1,7 @@
-#include "value/XPathQuery.h"
+#include "value/xpath/XPathQuery.h"
 
 #include "text/TransText.h"
-#include "value/XPathLimits.h"
+#include "value/xpath/XPathLimits.h"
 
 namespace {
 

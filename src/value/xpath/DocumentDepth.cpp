@@ -1,4 +1,4 @@
-#include "value/DocumentDepth.h"
+#include "value/xpath/DocumentDepth.h"
 
 #include <xercesc/dom/DOMNode.hpp>
 

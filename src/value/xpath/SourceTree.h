@@ -9,6 +9,7 @@
 #ifndef TRANSSPACE_VALUE_SOURCETREE_H
 #define TRANSSPACE_VALUE_SOURCETREE_H
 
+#include <cstddef>
 #include <memory>
 
 #include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
@@ -17,9 +18,10 @@
 class SourceTree {
 public:
     // One node per DOM node, in document order, with the same names,
-    // namespace URIs, attributes and values; adjacent texts stay separate
-    // nodes. Null for a document with CDATA sections or entity references:
-    // Xalan's tree cannot tell them from text.
+    // namespace URIs, attributes, values and node types (CDATA sections and
+    // entity references included); adjacent texts stay separate nodes. Null
+    // only for an entity reference with children, which a document value's
+    // copy never holds.
     static std::unique_ptr<SourceTree> build(const XERCES_CPP_NAMESPACE::DOMDocument* document);
 
     ~SourceTree();
@@ -27,6 +29,9 @@ public:
     SourceTree& operator=(const SourceTree&) = delete;
 
     XALAN_CPP_NAMESPACE::XalanSourceTreeDocument& document() { return *tree; }
+
+    // Bytes held by the nodes and their strings, for the benchmarks.
+    std::size_t memory() const;
 
     struct Storage;
 

@@ -10,8 +10,8 @@
 #include "TransString.h"
 #include "TransStringList.h"
 #include "value/TransValueImpl.h"
-#include "value/XPathAnswer.h"
-#include "value/XPathResult.h"
+#include "value/xpath/XPathAnswer.h"
+#include "value/xpath/XPathResult.h"
 
 // The UTF-16 texts of both arguments, ready for the processor.
 struct QueryTexts {

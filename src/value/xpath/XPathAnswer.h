@@ -8,7 +8,7 @@
 
 #include <xalanc/XPath/XObject.hpp>
 
-#include "value/CompiledXPath.h"
+#include "value/xpath/CompiledXPath.h"
 
 struct XPathAnswer {
     std::unique_ptr<CompiledXPath> expression;

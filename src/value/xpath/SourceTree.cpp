@@ -1,4 +1,4 @@
-#include "value/SourceTree.h"
+#include "value/xpath/SourceTree.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -51,6 +51,35 @@ bool isNamespaceDeclaration(const XMLCh* qname) {
 
 const std::size_t blockSize = 4096;
 
+// A CDATA section or an entity reference in Xalan's tree. The processor
+// tells both from text only by their node type (text() selects neither,
+// node() both, and an element's string value takes a CDATA section's text
+// but nothing of an entity reference), so each is a text node of the tree
+// that reports its own type. While the tree is linked the type reads as text:
+// the tree's linking code accepts only its own four kinds of node. An entity
+// reference of a document value has no children (the copy of a document
+// carries no document type to resolve it), a name and an empty value, as on
+// the wrapper view.
+class MarkedText : public xalan::XalanSourceTreeText {
+public:
+    MarkedText(NodeType type, const xalan::XalanDOMString& name,
+               const xalan::XalanDOMString& data, xalan::XalanSourceTreeElement* parent,
+               xalan::XalanNode::IndexType index, const bool& linking)
+        : XalanSourceTreeText(data, parent, nullptr, nullptr, index),
+          type(type),
+          name(name),
+          linking(linking) {}
+
+    NodeType getNodeType() const override { return linking ? TEXT_NODE : type; }
+    const xalan::XalanDOMString& getNodeName() const override { return name; }
+
+private:
+    NodeType type;
+    const xalan::XalanDOMString& name;
+    const bool& linking;
+};
+
+
 // Memory for a tree's nodes and strings, handed out in order and given back
 // all at once: a tree lives and dies whole, and a dictionary's million small
 // strings would otherwise cost a million calls to the heap. Chunks grow with
@@ -84,6 +113,11 @@ public:
         return taken;
     }
     void deallocate(void*) override {}
+    std::size_t reserved() const {
+        std::size_t bytes = 0;
+        for (const Chunk& chunk : chunks) bytes += chunk.size;
+        return bytes;
+    }
 
 private:
     struct Chunk {
@@ -170,6 +204,7 @@ struct SourceTree::Storage {
         if (count > slotsLeft) {
             const std::size_t size = std::max(count, blockSize);
             slotBlocks.emplace_back(new xalan::XalanSourceTreeAttr*[size]);
+            slotBytes += size * sizeof(xalan::XalanSourceTreeAttr*);
             nextSlot = slotBlocks.back().get();
             slotsLeft = size;
         }
@@ -195,6 +230,9 @@ struct SourceTree::Storage {
     std::vector<std::unique_ptr<xalan::XalanSourceTreeAttr*[]>> slotBlocks;
     xalan::XalanSourceTreeAttr** nextSlot = nullptr;
     std::size_t slotsLeft = 0;
+    std::size_t slotBytes = 0;
+    std::vector<std::unique_ptr<MarkedText>> marked;  // CDATA sections, entity references
+    bool linking = true;  // until the tree is whole
 };
 
 namespace {
@@ -228,6 +266,17 @@ public:
         else
             append(storage.texts.create(storage.value(chars), parent, nullptr, nullptr,
                                         nextIndex++));
+    }
+    void marked(xalan::XalanNode::NodeType type, const DOMNode* node) {
+        xalan::XalanSourceTreeElement* parent = levels.back().element;
+        if (parent == nullptr) return;
+        storage.marked.emplace_back(new MarkedText(
+            type, storage.name(view(node->getNodeName())),
+            storage.value(type == xalan::XalanNode::ENTITY_REFERENCE_NODE
+                              ? std::u16string_view(u"")
+                              : view(node->getNodeValue())),
+            parent, nextIndex++, storage.linking));
+        append(static_cast<xalan::XalanSourceTreeText*>(storage.marked.back().get()));
     }
     void comment(const XMLCh* data) {
         append(storage.comments.create(storage.value(view(data)), &tree, levels.back().element,
@@ -331,6 +380,14 @@ private:
 SourceTree::SourceTree() = default;
 SourceTree::~SourceTree() = default;
 
+std::size_t SourceTree::memory() const {
+    // A name's hash node holds its key, the pointer, the hash and a link.
+    const std::size_t nameNode = sizeof(std::u16string_view) + 3 * sizeof(void*);
+    return storage->memory.reserved() + storage->slotBytes +
+           storage->names.size() * nameNode + storage->names.bucket_count() * sizeof(void*) +
+           storage->marked.size() * (sizeof(MarkedText) + sizeof(void*));
+}
+
 std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
     std::unique_ptr<SourceTree> result(new SourceTree);
     result->storage.reset(new Storage);
@@ -347,10 +404,15 @@ std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
             opened = true;
             break;
         case DOMNode::CDATA_SECTION_NODE:
+            builder.marked(xalan::XalanNode::CDATA_SECTION_NODE, node);
+            break;
         case DOMNode::ENTITY_REFERENCE_NODE:
-            // The processor treats both apart from plain text on the
-            // wrapper view, so such documents stay there.
-            return nullptr;
+            // Never has children in a document value's copy; one that had
+            // them (its text is part of its parent's string value) stays on
+            // the wrapper view.
+            if (node->hasChildNodes()) return nullptr;
+            builder.marked(xalan::XalanNode::ENTITY_REFERENCE_NODE, node);
+            break;
         case DOMNode::TEXT_NODE:
             builder.text(node->getNodeValue());
             break;
@@ -379,5 +441,6 @@ std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
         }
         if (node != nullptr) node = node->getNextSibling();
     }
+    result->storage->linking = false;
     return result;
 }

@@ -7,14 +7,19 @@
 #define TRANSSPACE_VALUE_DOCUMENTCORE_H
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 
-#include "value/EmptyDocumentRoot.h"
-#include "value/SourceTree.h"
+#include "value/xpath/AttributeIndex.h"
+#include "value/xpath/EmptyDocumentRoot.h"
+#include "value/xpath/SourceTree.h"
+
+class XPathEngine;
 
 class DocumentCore {
 public:
@@ -29,9 +34,8 @@ public:
     // What queries run on: Xalan's own tree holding exactly the nodes of the
     // DOM, the node queries start from, and a prefix resolver over the
     // document's namespace declarations. Built on first use, once, whichever
-    // thread asks first; exceptions of the build pass to the caller. A
-    // document holding CDATA sections or entity references has no tree
-    // (tree null): Xalan's tree cannot tell them from text.
+    // thread asks first; exceptions of the build pass to the caller. Tree
+    // null only where SourceTree::build says.
     struct QueryView {
         std::unique_ptr<SourceTree> tree;
         std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
@@ -39,6 +43,23 @@ public:
         XALAN_CPP_NAMESPACE::XalanNode* root = nullptr;
     };
     const QueryView& queryView() const;
+
+    // The index of path's attribute over path's elements on the query view,
+    // built with engine on first need and kept, unchanged, while the core
+    // lives. Null when the path is not indexed: the view has no tree or no
+    // document element, the processor refuses the path, or the document
+    // already holds maxIndexes; the query then goes to the processor.
+    const AttributeIndex* attributeIndex(const IndexedPath& path, XPathEngine& engine) const;
+
+    // The index that attributeIndex keeps, made anew on view; null where
+    // attributeIndex gives none. Exceptions of the processor pass through.
+    static std::unique_ptr<const AttributeIndex> makeIndex(const QueryView& view,
+                                                           const IndexedPath& path,
+                                                           XPathEngine& engine);
+
+    // A bound on the indexes of one document, so that a stream of
+    // different paths cannot grow it without end.
+    static constexpr std::size_t maxIndexes = 64;
 
     // The number of element levels of the document, counted on first use.
     std::size_t depth() const;
@@ -49,6 +70,9 @@ private:
     mutable QueryView view;
     mutable std::once_flag depthCounted;
     mutable std::size_t elementDepth = 0;
+    // Values sharing the core may be queried from two threads at once.
+    mutable std::mutex indexLock;
+    mutable std::map<std::u16string, std::unique_ptr<const AttributeIndex>> indexes;
 };
 
 #endif

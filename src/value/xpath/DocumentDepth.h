@@ -1,7 +1,7 @@
 // How deep a document nests its elements, measured without recursion so that
 // any depth the DOM can hold is safe to measure.
-#ifndef TRANSSPACE_VALUE_DOCUMENTDEPTH_H
-#define TRANSSPACE_VALUE_DOCUMENTDEPTH_H
+#ifndef TRANSSPACE_VALUE_XPATH_DOCUMENTDEPTH_H
+#define TRANSSPACE_VALUE_XPATH_DOCUMENTDEPTH_H
 
 #include <cstddef>
 

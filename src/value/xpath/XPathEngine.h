@@ -9,6 +9,7 @@
 #ifndef TRANSSPACE_VALUE_XPATHENGINE_H
 #define TRANSSPACE_VALUE_XPATHENGINE_H
 
+#include <cstddef>
 #include <string>
 
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
@@ -46,6 +47,10 @@ public:
                                              XALAN_CPP_NAMESPACE::XalanNode* contextNode,
                                              const XALAN_CPP_NAMESPACE::XPath& xpath,
                                              const XALAN_CPP_NAMESPACE::PrefixResolver& resolver);
+    // A node-set result holding count nodes, given in document order. It
+    // lives until the next call.
+    XALAN_CPP_NAMESPACE::XObjectPtr nodeSet(XALAN_CPP_NAMESPACE::XalanNode* const* nodes,
+                                            std::size_t count);
     // The first node of a node-set result, or none.
     XALAN_CPP_NAMESPACE::XalanNode* selectSingleNode(
         XALAN_CPP_NAMESPACE::DOMSupport& domSupport, XALAN_CPP_NAMESPACE::XalanNode* contextNode,

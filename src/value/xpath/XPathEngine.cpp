@@ -1,4 +1,4 @@
-#include "value/XPathEngine.h"
+#include "value/xpath/XPathEngine.h"
 
 #include <cmath>
 #include <cstdio>
@@ -92,6 +92,18 @@ XObjectPtr XPathEngine::evaluate(DOMSupport& domSupport, XalanNode* contextNode,
     context.setXObjectFactory(&factory);
     context.setDOMSupport(&domSupport);
     return xpath.execute(contextNode, resolver, context);
+}
+
+XObjectPtr XPathEngine::nodeSet(XalanNode* const* nodes, std::size_t count) {
+    context.reset();
+    factory.reset();
+    const SupportRelease release(context);
+    context.setXPathEnvSupport(&envSupport);
+    context.setXObjectFactory(&factory);
+    XPathExecutionContext::BorrowReturnMutableNodeRefList list(context);
+    for (std::size_t i = 0; i < count; ++i) list->addNode(nodes[i]);
+    list->setDocumentOrder();
+    return factory.createNodeSet(list);
 }
 
 XalanNode* XPathEngine::selectSingleNode(DOMSupport& domSupport, XalanNode* contextNode,

@@ -1,4 +1,4 @@
-#include "value/CompiledXPath.h"
+#include "value/xpath/CompiledXPath.h"
 
 #include <string>
 #include <vector>
@@ -7,7 +7,7 @@
 #include <xalanc/XPath/XPathParserException.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
 
-#include "value/XPathLimits.h"
+#include "value/xpath/XPathLimits.h"
 
 using namespace XALAN_CPP_NAMESPACE;
 

@@ -1,4 +1,4 @@
-#include "value/XPathLimits.h"
+#include "value/xpath/XPathLimits.h"
 
 bool withinXPathLimits(const char16_t* text, std::size_t length) {
     if (length > XPathLimits::maxLength) return false;
