@@ -81,8 +81,8 @@ void BM_DiffSavedDictionaries(benchmark::State& state) {
     const std::string& text = dictionaryUTF8(variables);
     auto facts = [&text] {
         xercesc::XercesDOMParser parser;
-        xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()),
-                                         text.size(), "dictionary");
+        xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
+                                         "dictionary");
         parser.parse(bytes);
         DictionaryFacts out;
         std::string error;
@@ -105,6 +105,9 @@ void large(benchmark::internal::Benchmark* b) { b->Iterations(1)->Repetitions(3)
 
 }  // namespace
 
+// 1,000 for the smoke run, which stops on a diff that missed its changes.
+BENCHMARK(BM_DiffSources)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DiffSavedDictionaries)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DiffSources)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DiffBaselineDictionaries)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DiffSources)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(large);

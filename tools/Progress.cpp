@@ -59,8 +59,8 @@ void Progress::run() {
 }
 
 void Progress::draw() {
-    std::string line = "transspace: " + std::to_string(step) + "/" + std::to_string(steps) + " " +
-                       what;
+    std::string line =
+        "transspace: " + std::to_string(step) + "/" + std::to_string(steps) + " " + what;
     if (percent >= 0) line += " " + std::to_string(percent) + "%";
     if (line.size() > kWidth) {
         std::size_t cut = kWidth - 3;

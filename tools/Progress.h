@@ -33,7 +33,7 @@ public:
 
 private:
     void run();
-    void draw();  // REQUIRES: lock held
+    void draw();   // REQUIRES: lock held
     void clear();  // REQUIRES: lock held
 
     std::mutex lock;

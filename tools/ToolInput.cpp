@@ -93,9 +93,8 @@ void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool n
     parser.setCreateEntityReferenceNodes(false);
     try {
         if (input.standardInput) {
-            xercesc::MemBufInputSource bytes(
-                reinterpret_cast<const XMLByte*>(input.text.data()), input.text.size(),
-                input.name.c_str());
+            xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(input.text.data()),
+                                             input.text.size(), input.name.c_str());
             parser.parse(bytes);
         } else {
             parser.parse(input.path.c_str());

@@ -17,10 +17,10 @@ struct InputError {
 };
 
 struct ToolInput {
-    std::string path;   // as given
-    std::string name;   // in messages: the path, or "<stdin>"
+    std::string path;  // as given
+    std::string name;  // in messages: the path, or "<stdin>"
     bool standardInput = false;
-    std::string text;   // standard input's bytes; a file is read where it lies
+    std::string text;  // standard input's bytes; a file is read where it lies
     SourceFormat format = SourceFormat::Unknown;
 
     bool isSource() const { return format == SourceFormat::JSON || format == SourceFormat::DDI; }

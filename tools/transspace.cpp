@@ -303,7 +303,8 @@ int main(int argc, char** argv) {
     query->add_option("EXPRESSION", o.expression, "XPath evaluated there")->required();
     auto* listFlag = query->add_flag("--list", o.list, "print every result, one per line");
     query->add_flag("--number", o.number, "print the result as a number")->excludes(listFlag);
-    query->add_flag("--xml", o.plainXML, "query the file as a plain XML document, whatever it holds");
+    query->add_flag("--xml", o.plainXML,
+                    "query the file as a plain XML document, whatever it holds");
     addCodePage(query, o);
     addNoNamespaces(query, o);
     addFileId(query, o);
@@ -320,8 +321,7 @@ int main(int argc, char** argv) {
     addIndent(xml, o);
     xml->footer("Example:\n    transspace xml document.xml\n");
 
-    CLI::App* ddi =
-        app.add_subcommand("ddi", "print a data source as a DDI Codebook 2.5 document");
+    CLI::App* ddi = app.add_subcommand("ddi", "print a data source as a DDI Codebook 2.5 document");
     ddi->add_option("SOURCE", o.file, "a data source: JSON or a DDI codebook; - for stdin")
         ->required();
     addIndent(ddi, o);

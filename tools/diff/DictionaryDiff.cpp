@@ -47,9 +47,19 @@ void appendNameArray(std::string& out, const DictionaryFacts& facts,
 
 DictionaryDiff compareFacts(const DictionaryFacts& a, const DictionaryFacts& b) {
     DictionaryDiff d;
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    // A name that a hand-edited dictionary repeats pairs its occurrences in
+    // order: inB holds the next one not yet matched, later the ones after it.
     std::unordered_map<std::string_view, std::size_t> inB;
+    std::vector<std::size_t> later(b.variables.size(), none);
     inB.reserve(b.variables.size());
-    for (std::size_t j = 0; j < b.variables.size(); ++j) inB.emplace(b.variables[j].name, j);
+    for (std::size_t j = b.variables.size(); j-- > 0;) {
+        auto placed = inB.emplace(b.variables[j].name, j);
+        if (!placed.second) {
+            later[j] = placed.first->second;
+            placed.first->second = j;
+        }
+    }
     std::vector<char> common(b.variables.size(), 0);
     std::vector<std::size_t> orderA;
     bool inOrder = true;
@@ -57,11 +67,12 @@ DictionaryDiff compareFacts(const DictionaryFacts& a, const DictionaryFacts& b) 
     for (std::size_t i = 0; i < a.variables.size(); ++i) {
         const VariableFacts& va = a.variables[i];
         auto found = inB.find(va.name);
-        if (found == inB.end()) {
+        if (found == inB.end() || found->second == none) {
             d.removed.push_back(i);
             continue;
         }
         const std::size_t j = found->second;
+        found->second = later[j];
         const VariableFacts& vb = b.variables[j];
         unsigned fields = 0;
         for (int f = 0; f < kVariableFieldCount; ++f)

@@ -22,10 +22,10 @@
 XERCES_CPP_NAMESPACE_USE
 
 const char* const kVariableFieldNames[kVariableFieldCount] = {
-    "label", "type", "format", "writeFormat", "measurementLevel", "alignment",
-    "displayWidth", "missingValues", "valueLabels", "attributes"};
+    "label",     "type",         "format",        "writeFormat", "measurementLevel",
+    "alignment", "displayWidth", "missingValues", "valueLabels", "attributes"};
 const char* const kFileFieldNames[kFileFieldCount] = {
-    "rowCount", "weightVariable", "variableOrder", "variableSets", "multipleResponseSets",
+    "rowCount",   "weightVariable", "variableOrder", "variableSets", "multipleResponseSets",
     "attributes", "extensions"};
 
 void appendQuoted(std::string& out, std::string_view text) {
@@ -97,13 +97,14 @@ void appendMissing(std::string& out, const std::string* low, const std::string* 
         out += "none";
         return;
     }
-    std::sort(discrete.begin(), discrete.end(), [numeric](const std::string& x, const std::string& y) {
-        if (numeric) {
-            const double a = missingOrder(x), b = missingOrder(y);
-            if (a != b) return a < b;
-        }
-        return x < y;
-    });
+    std::sort(discrete.begin(), discrete.end(),
+              [numeric](const std::string& x, const std::string& y) {
+                  if (numeric) {
+                      const double a = missingOrder(x), b = missingOrder(y);
+                      if (a != b) return a < b;
+                  }
+                  return x < y;
+              });
     discrete.erase(std::unique(discrete.begin(), discrete.end()), discrete.end());
     bool first = true;
     if (low != nullptr) {
@@ -193,11 +194,9 @@ void appendAttributes(std::string& out, const DatasourceAttributes& attributes) 
     if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
 }
 
-void appendSourceFormat(std::string& out, VORN_Variable::FormatType code, int width,
-                        int decimals) {
+void appendSourceFormat(std::string& out, VORN_Variable::FormatType code, int width, int decimals) {
     const char* name = VORN_Variable::GetFormatName(code);
-    appendFormat(out, name != nullptr ? name : "", std::to_string(width),
-                 std::to_string(decimals));
+    appendFormat(out, name != nullptr ? name : "", std::to_string(width), std::to_string(decimals));
 }
 
 std::string missingText(const OBS& value, int type, DecimalText& decimals) {

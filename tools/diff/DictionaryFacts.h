@@ -22,12 +22,27 @@ class VORN_DataSource;
 
 // The facts of a variable and of the file, in the order the diff reports them.
 enum VariableField {
-    kLabel, kType, kFormat, kWriteFormat, kMeasurementLevel, kAlignment, kDisplayWidth,
-    kMissingValues, kValueLabels, kVariableAttributes, kVariableFieldCount
+    kLabel,
+    kType,
+    kFormat,
+    kWriteFormat,
+    kMeasurementLevel,
+    kAlignment,
+    kDisplayWidth,
+    kMissingValues,
+    kValueLabels,
+    kVariableAttributes,
+    kVariableFieldCount
 };
 enum FileField {
-    kRowCount, kWeightVariable, kVariableOrder, kVariableSets, kMultipleResponseSets,
-    kFileAttributes, kExtensions, kFileFieldCount
+    kRowCount,
+    kWeightVariable,
+    kVariableOrder,
+    kVariableSets,
+    kMultipleResponseSets,
+    kFileAttributes,
+    kExtensions,
+    kFileFieldCount
 };
 extern const char* const kVariableFieldNames[kVariableFieldCount];
 extern const char* const kFileFieldNames[kFileFieldCount];
