@@ -86,7 +86,8 @@ std::string JsonOf(const VORN_DataSource& source) {
             if (v.GetType() == 0)
                 missing.push_back(m[k]->number);
             else
-                missing.push_back(std::string(m[k]->text, 8).substr(0, std::string(m[k]->text, 8).find(' ')));
+                missing.push_back(
+                    std::string(m[k]->text, 8).substr(0, std::string(m[k]->text, 8).find(' ')));
         }
         if (n > 0) j["missingValues"] = missing;
         VORN_ValueLabelMap map(v.GetValueLabels());
@@ -132,8 +133,8 @@ const Files& filesOf(int variables) {
     SetUTF8Mode(1);
     const VORN_DataSource& source = sourceOf(variables);
     const char* tmp = std::getenv("TMPDIR");
-    const std::string base = std::string(tmp ? tmp : "/tmp") + "/transspace-bench-" +
-                             std::to_string(variables);
+    const std::string base =
+        std::string(tmp ? tmp : "/tmp") + "/transspace-bench-" + std::to_string(variables);
     std::string text, error;
     if (!WriteDataSourceDDI(source, "bench", text, error)) {
         f.error = "the DDI writer failed: " + error;
@@ -166,8 +167,8 @@ void BM_Load(benchmark::State& state, bool ddi) {
         counting = true;
         std::string error;
         std::vector<std::string> notes;
-        std::unique_ptr<VORN_DataSource> source =
-            ddi ? LoadDataSourceDDI(files.ddi, error, notes) : LoadDataSourceJSON(files.json, error);
+        std::unique_ptr<VORN_DataSource> source = ddi ? LoadDataSourceDDI(files.ddi, error, notes)
+                                                      : LoadDataSourceJSON(files.json, error);
         kept = heapNow;
         peak = heapPeak;
         counting = false;
@@ -182,7 +183,8 @@ void BM_Load(benchmark::State& state, bool ddi) {
     state.counters["heap_peak_bytes"] = static_cast<double>(peak);
     state.counters["source_bytes"] = static_cast<double>(kept);
     // The target: peak ≤ 2 × file + the data source, as a fraction of it.
-    state.counters["peak_of_limit"] = static_cast<double>(peak) / static_cast<double>(2 * bytes + kept);
+    state.counters["peak_of_limit"] =
+        static_cast<double>(peak) / static_cast<double>(2 * bytes + kept);
     SetUTF8Mode(-1);
 }
 

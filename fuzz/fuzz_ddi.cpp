@@ -38,13 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     std::string error;
     std::vector<std::string> notes;
-    std::unique_ptr<VORN_DataSource> source = LoadDataSourceText(text, "fuzz.xml", error, notes, options);
+    std::unique_ptr<VORN_DataSource> source =
+        LoadDataSourceText(text, "fuzz.xml", error, notes, options);
     if (!source) {
         FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos && notes.empty());
         return 0;
     }
     FUZZ_CHECK(error.empty());
-    for (const std::string& note : notes) FUZZ_CHECK(!note.empty() && note.find('\n') == std::string::npos);
+    for (const std::string& note : notes)
+        FUZZ_CHECK(!note.empty() && note.find('\n') == std::string::npos);
 
     const TransValue value(*source);
     TransStatus st = fuzz::dirty();

@@ -145,12 +145,16 @@ Look Examine(const std::string& head) {
 
 SourceFormat DetectSourceFormat(const std::string& head) {
     switch (Examine(head)) {
-        case Look::JSON: return SourceFormat::JSON;
-        case Look::DDI: return SourceFormat::DDI;
+        case Look::JSON:
+            return SourceFormat::JSON;
+        case Look::DDI:
+            return SourceFormat::DDI;
         case Look::Unknown:
-        case Look::Blank: return SourceFormat::Unknown;
+        case Look::Blank:
+            return SourceFormat::Unknown;
         case Look::XML:
-        case Look::Undecided: break;
+        case Look::Undecided:
+            break;
     }
     // Markup that the head cuts short is taken for XML.
     return SourceFormat::XML;

@@ -16,6 +16,8 @@ import subprocess
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+# User counters a target row reads (name -> counter -> values over repetitions).
+COUNTERS = {}
 
 
 def load(paths):
@@ -37,6 +39,9 @@ def read(data, runs, errors):
             errors[name] = b.get("error_message", "error")
             continue
         runs.setdefault(name, []).append(b["cpu_time"] * UNIT_NS[b.get("time_unit", "ns")])
+        for counter in ("peak_of_limit", "file_bytes", "heap_peak_bytes", "source_bytes"):
+            if counter in b:
+                COUNTERS.setdefault(name, {}).setdefault(counter, []).append(b[counter])
 
 
 class Results:
@@ -148,6 +153,13 @@ def pairs():
         out.append(("Queries", f"asString, {n:,} variables", f"BM_QueryString/{n}",
                     [("literal query (resolver per query, wrapper view)",
                       f"BM_LiteralQueryString/{n}")]))
+    for n in (10000, 100000):
+        out.append(("DDI", f"write, {n:,} variables", f"BM_DdiWrite/{n}",
+                    [("dictionary build + UTF-8 text (transspace dictionary)",
+                      f"BM_DictionaryBuildText/{n}")]))
+    for n in SIZES:
+        out.append(("DDI", f"load, {n:,} variables", f"BM_LoadDDI/{n}",
+                    [("JSON loader, same source", f"BM_LoadJSON/{n}")]))
     for n in (1000, 1000000):
         out.append(("Registry", f"find among {n:,} names", f"BM_SpaceFind/{n}",
                     [("std::map, upper-case keys", f"BM_BareMapFind/{n}")]))
@@ -262,6 +274,20 @@ def targets(r):
                 reason += overlap_note(r, ours, bare)
             rows.append(("serialisation ≤ 1.1 × bare serializer", f"{label}, {n:,}",
                          f"{q:.2f} ×", "1.1 ×", q <= 1.1, reason))
+    if need("BM_DdiWrite/100000", "BM_DictionaryBuildText/100000"):
+        ours, twin = r.t("BM_DdiWrite/100000"), r.t("BM_DictionaryBuildText/100000")
+        q = ratio(ours, twin)
+        rows.append(("DDI write of 100,000 variables ≤ 2 × dictionary build + text",
+                     "DDI write", f"{q:.2f} ×", "2 ×", q <= 2,
+                     "" if q <= 2 else f"{fmt(ours - twin)} more than the dictionary."))
+    if need("BM_DdiWrite/10000", "BM_DdiWrite/100000"):
+        small, big = r.t("BM_DdiWrite/10000") / 1e4, r.t("BM_DdiWrite/100000") / 1e5
+        q = ratio(big, small)
+        reason = ""
+        if q > 1.3:
+            reason = f"{fmt(big)} per variable at 100,000 against {fmt(small)} at 10,000."
+        rows.append(("DDI write per variable at 100,000 ≤ 1.3 × at 10,000", "DDI write",
+                     f"{q:.2f} ×", "1.3 ×", q <= 1.3, reason))
     if need("BM_SpaceFind/1000000", "BM_BareMapFind/1000000"):
         ours, bare = "BM_SpaceFind/1000000", "BM_BareMapFind/1000000"
         q = ratio(r.t(ours), r.t(bare))
@@ -269,6 +295,19 @@ def targets(r):
             r, ours, bare)
         rows.append(("registry find ≤ 2 × std::map", "1,000,000 names", f"{q:.2f} ×", "2 ×",
                      q <= 2, reason))
+    for n in (10000, 100000):
+        ours, json_load = f"BM_LoadDDI/{n}", f"BM_LoadJSON/{n}"
+        if not need(ours, json_load):
+            continue
+        q = ratio(r.t(ours), r.t(json_load))
+        rows.append(("DDI load ≤ JSON load of the same source", f"{n:,} variables", f"{q:.2f} ×",
+                     "1 ×", q <= 1, "" if q <= 1 else overlap_note(r, ours, json_load).strip()))
+        c = COUNTERS.get(ours, {})
+        if c.get("peak_of_limit"):
+            share = max(c["peak_of_limit"])
+            mib = max(c["heap_peak_bytes"]) / 2**20
+            rows.append(("DDI load peak heap ≤ 2 × file + data source", f"{n:,} variables",
+                         f"{share:.2f} of the limit ({mib:.0f} MiB)", "1", share <= 1, ""))
     for page in ("UTF-8", "windows-1252"):
         for direction, ours, bare, library in (
                 ("from multibyte", f"BM_TransStringFromMBCS/{page}/10",

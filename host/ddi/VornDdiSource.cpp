@@ -100,7 +100,8 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -163,9 +164,10 @@ public:
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
         for (const Kind& k : kinds) {
-            std::string line = WithThousands(k.count) + " " + (k.count == 1 ? k.singular : k.plural) +
-                               ": " + k.reason + " (";
-            for (size_t i = 0; i < k.names.size() && i < 3; ++i) line += (i ? ", " : "") + k.names[i];
+            std::string line = WithThousands(k.count) + " " +
+                               (k.count == 1 ? k.singular : k.plural) + ": " + k.reason + " (";
+            for (size_t i = 0; i < k.names.size() && i < 3; ++i)
+                line += (i ? ", " : "") + k.names[i];
             line += k.count > 3 ? ", ...)" : ")";
             lines.push_back(line);
         }
@@ -189,9 +191,35 @@ private:
 
 // The elements the reader looks at; everything else is Other.
 enum class El {
-    Other, codeBook, docDscr, stdyDscr, citation, titlStmt, titl, IDNo, fileDscr, fileTxt,
-    dimensns, caseQnty, dataDscr, varGrp, var, location, labl, qstn, qstnLit, universe,
-    concept, txt, notes, catgry, catValu, invalrng, item, range, varFormat
+    Other,
+    codeBook,
+    docDscr,
+    stdyDscr,
+    citation,
+    titlStmt,
+    titl,
+    IDNo,
+    fileDscr,
+    fileTxt,
+    dimensns,
+    caseQnty,
+    dataDscr,
+    varGrp,
+    var,
+    location,
+    labl,
+    qstn,
+    qstnLit,
+    universe,
+    concept,
+    txt,
+    notes,
+    catgry,
+    catValu,
+    invalrng,
+    item,
+    range,
+    varFormat
 };
 
 El Classify(const XMLCh* name) {
@@ -199,15 +227,15 @@ El Classify(const XMLCh* name) {
         const char16_t* name;
         El element;
     } known[] = {
-        {u"codeBook", El::codeBook}, {u"docDscr", El::docDscr}, {u"stdyDscr", El::stdyDscr},
-        {u"citation", El::citation}, {u"titlStmt", El::titlStmt}, {u"titl", El::titl},
-        {u"IDNo", El::IDNo}, {u"fileDscr", El::fileDscr}, {u"fileTxt", El::fileTxt},
-        {u"dimensns", El::dimensns}, {u"caseQnty", El::caseQnty}, {u"dataDscr", El::dataDscr},
-        {u"varGrp", El::varGrp}, {u"var", El::var}, {u"location", El::location},
-        {u"labl", El::labl}, {u"qstn", El::qstn}, {u"qstnLit", El::qstnLit},
-        {u"universe", El::universe}, {u"concept", El::concept}, {u"txt", El::txt},
-        {u"notes", El::notes}, {u"catgry", El::catgry}, {u"catValu", El::catValu},
-        {u"invalrng", El::invalrng}, {u"item", El::item}, {u"range", El::range},
+        {u"codeBook", El::codeBook},   {u"docDscr", El::docDscr},   {u"stdyDscr", El::stdyDscr},
+        {u"citation", El::citation},   {u"titlStmt", El::titlStmt}, {u"titl", El::titl},
+        {u"IDNo", El::IDNo},           {u"fileDscr", El::fileDscr}, {u"fileTxt", El::fileTxt},
+        {u"dimensns", El::dimensns},   {u"caseQnty", El::caseQnty}, {u"dataDscr", El::dataDscr},
+        {u"varGrp", El::varGrp},       {u"var", El::var},           {u"location", El::location},
+        {u"labl", El::labl},           {u"qstn", El::qstn},         {u"qstnLit", El::qstnLit},
+        {u"universe", El::universe},   {u"concept", El::concept},   {u"txt", El::txt},
+        {u"notes", El::notes},         {u"catgry", El::catgry},     {u"catValu", El::catValu},
+        {u"invalrng", El::invalrng},   {u"item", El::item},         {u"range", El::range},
         {u"varFormat", El::varFormat},
     };
     for (const auto& k : known)
@@ -271,7 +299,7 @@ struct GroupFacts {
 // parser would otherwise take for the end of the file.
 class FileStream : public BinInputStream {
 public:
-    explicit FileStream(std::FILE* f) : file(f), position(0) {}
+    FileStream(std::FILE* f, int& readErrno) : file(f), readErrno(readErrno), position(0) {}
     XMLFilePos curPos() const override { return position; }
     XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override {
         size_t n = std::fread(toFill, 1, maxToRead, file);
@@ -281,21 +309,18 @@ public:
     }
     const XMLCh* getContentType() const override { return nullptr; }
 
-    int readErrno = 0;
-
 private:
     std::FILE* file;
+    int& readErrno;
     XMLFilePos position;
 };
 
 class FileSource : public InputSource {
 public:
     explicit FileSource(std::FILE* f) : file(f) {}
-    BinInputStream* makeStream() const override {
-        stream = new FileStream(file);
-        return stream;
-    }
-    mutable FileStream* stream = nullptr;  // owned by the parser
+    // The parser owns and deletes the stream; the error outlives it here.
+    BinInputStream* makeStream() const override { return new FileStream(file, readErrno); }
+    mutable int readErrno = 0;
 
 private:
     std::FILE* file;
@@ -342,8 +367,7 @@ public:
                 !IsDdiNamespace(uri)) {
                 std::string ns = ToUTF8(uri);
                 Fail("the root element is " + ToUTF8(localname) +
-                     (ns.empty() ? "" : " in the namespace " + Quote(ns)) +
-                     ", not a DDI codeBook");
+                     (ns.empty() ? "" : " in the namespace " + Quote(ns)) + ", not a DDI codeBook");
             }
             rootUri = uri == nullptr ? u"" : reinterpret_cast<const char16_t*>(uri);
         }
@@ -387,9 +411,8 @@ public:
         } else if (Path({El::fileDscr, El::fileTxt, El::dimensns, El::caseQnty}) && inChosenFile &&
                    !haveCase) {
             Capture(&caseText), haveCase = true;
-        } else if (depth == 4 && e == El::labl && stack[1] == El::dataDscr && stack[2] == El::varGrp &&
-                   !groups.empty() &&
-                   !groups.back().hasLabel) {
+        } else if (depth == 4 && e == El::labl && stack[1] == El::dataDscr &&
+                   stack[2] == El::varGrp && !groups.empty() && !groups.back().hasLabel) {
             Capture(&groups.back().label), groups.back().hasLabel = true;
         }
     }
@@ -417,8 +440,8 @@ public:
 
     // A file that fails midway looks to the parser like one cut short.
     void CheckRead() const {
-        if (file != nullptr && file->stream != nullptr && file->stream->readErrno != 0)
-            throw LoadError{source + ": cannot be read: " + std::strerror(file->stream->readErrno)};
+        if (file != nullptr && file->readErrno != 0)
+            throw LoadError{source + ": cannot be read: " + std::strerror(file->readErrno)};
     }
 
     void fatalError(const SAXParseException& e) override {
@@ -491,11 +514,13 @@ private:
         if (depth == 4) {
             switch (e) {
                 case El::location:
+                    // The first width and the first file named, which may
+                    // come on different location elements.
                     if (!v.hasLocation) {
                         v.width = Attribute(attrs, u"width");
-                        v.fileid = Attribute(attrs, u"fileid");
                         v.hasLocation = !v.width.empty();
                     }
+                    if (v.fileid.empty()) v.fileid = Attribute(attrs, u"fileid");
                     break;
                 case El::labl: {
                     std::string level = Attribute(attrs, u"level");
@@ -506,10 +531,18 @@ private:
                         Capture(&v.anyLabel), v.hasAnyLabel = true;
                     break;
                 }
-                case El::universe: Capture(&scratch, &Handler::KeepUniverse); break;
-                case El::concept: Capture(&scratch, &Handler::KeepConcept); break;
-                case El::txt: Capture(&scratch, &Handler::KeepDescription); break;
-                case El::notes: Capture(&scratch, &Handler::KeepNotes); break;
+                case El::universe:
+                    Capture(&scratch, &Handler::KeepUniverse);
+                    break;
+                case El::concept:
+                    Capture(&scratch, &Handler::KeepConcept);
+                    break;
+                case El::txt:
+                    Capture(&scratch, &Handler::KeepDescription);
+                    break;
+                case El::notes:
+                    Capture(&scratch, &Handler::KeepNotes);
+                    break;
                 case El::catgry:
                     v.categories.emplace_back();
                     v.categories.back().missing = Attribute(attrs, u"missing") == "Y";
@@ -521,7 +554,8 @@ private:
                         v.formatName = Attribute(attrs, u"formatname");
                     }
                     break;
-                default: break;
+                default:
+                    break;
             }
         } else if (depth == 5) {
             El parent = stack[3];
@@ -603,7 +637,8 @@ private:
             for (const VarFacts::Category& c : v.categories) {
                 std::string value;
                 if (c.hasValue && converter.FromUTF8(c.value, value, scratch))
-                    width = std::max(width, static_cast<int>(std::min<size_t>(value.size(), 32767)));
+                    width =
+                        std::max(width, static_cast<int>(std::min<size_t>(value.size(), 32767)));
             }
             if (width == 0) width = 8;
         }
@@ -635,8 +670,9 @@ private:
         for (int i = 0; i < 5; ++i) {
             std::vector<std::string> values;
             for (const std::string& value : v.attributes[i])
-                if (Host(value, text, (std::string("a ") + Quote(kAttributeNames[i]) +
-                                       " text, skipped").c_str(), who))
+                if (Host(value, text,
+                         (std::string("a ") + Quote(kAttributeNames[i]) + " text, skipped").c_str(),
+                         who))
                     values.push_back(text);
             if (!values.empty()) var.AddAttribute(kAttributeNames[i], values);
         }
@@ -660,7 +696,8 @@ private:
                      const std::string& who) {
         const std::string& f = v.formatName;
         size_t letters = 0;
-        while (letters < f.size() && std::isalpha(static_cast<unsigned char>(f[letters]))) ++letters;
+        while (letters < f.size() && std::isalpha(static_cast<unsigned char>(f[letters])))
+            ++letters;
         if (letters == 0 || letters == f.size()) return;  // "numeric", "F": no width given
         long long w = 0, d = 0;
         size_t dot = f.find('.', letters);
@@ -670,12 +707,16 @@ private:
                   ParseWhole(widthText, w) && w >= 1 && w <= 32767 &&
                   (dot == std::string::npos || (ParseWhole(f.substr(dot + 1), d) && d <= 255));
         if (!ok) {
-            VarNote("the format " + Quote(f) + " is not one the dictionary knows; the default format stands", who);
+            VarNote("the format " + Quote(f) +
+                        " is not one the dictionary knows; the default format stands",
+                    who);
             return;
         }
         bool stringFormat = named == VORN_Variable::FormatA || named == VORN_Variable::FormatAHEX;
         if (stringFormat != isString) {
-            VarNote("the format " + Quote(f) + " does not fit the variable's type; the default format stands", who);
+            VarNote("the format " + Quote(f) +
+                        " does not fit the variable's type; the default format stands",
+                    who);
             return;
         }
         code = named;
@@ -750,7 +791,10 @@ private:
                           (r.second.empty() || ParseNumber(r.second, high)) &&
                           !(r.first.empty() && r.second.empty()) && low <= high;
                 if (!ok) {
-                    VarNote("a missing range that is not a pair of numbers, low to high, is not carried", who);
+                    VarNote(
+                        "a missing range that is not a pair of numbers, low to high, is not "
+                        "carried",
+                        who);
                 } else if (range) {
                     dropped = true;
                 } else {
@@ -784,7 +828,9 @@ private:
                 std::string value;
                 if (!Host(code, value, "a missing value, not carried", who)) continue;
                 if (value.size() > 8 || value.size() > static_cast<size_t>(var.GetType())) {
-                    VarNote("a missing value longer than 8 bytes or the string width is not carried", who);
+                    VarNote(
+                        "a missing value longer than 8 bytes or the string width is not carried",
+                        who);
                     continue;
                 }
                 if (!seen.insert(value).second) continue;
@@ -796,8 +842,10 @@ private:
             }
         }
         if (dropped)
-            VarNote("more missing values than the data source holds (three values, or a range "
-                    "and one value): the later ones are not carried", who);
+            VarNote(
+                "more missing values than the data source holds (three values, or a range "
+                "and one value): the later ones are not carried",
+                who);
         if (count > 0) var.SetMissingValues(range ? -count : count, values);
     }
 
@@ -808,8 +856,8 @@ private:
         if (converter.FromUTF8(utf8, text, ignored))
             attributes.AddAttribute(name, {text});
         else
-            notes.AddPlain("the " + Quote(name) + " file attribute is not carried: " +
-                           codePageReason + "it");
+            notes.AddPlain("the " + Quote(name) +
+                           " file attribute is not carried: " + codePageReason + "it");
     }
 
     void AddGroup(const GroupFacts& g) {
@@ -830,8 +878,8 @@ private:
             if (converter.FromUTF8(g.label, label, ignored))
                 set.SetLabel(label);
             else
-                notes.Add("variable group", "variable groups", codePageReason + "the label, left empty",
-                          utf8Name);
+                notes.Add("variable group", "variable groups",
+                          codePageReason + "the label, left empty", utf8Name);
         }
         std::vector<std::string> ids = Words(g.vars);
         bool anyMember = false;

@@ -15,9 +15,6 @@
 namespace {
 
 const char kNamespace[] = "ddi:codebook:2_5";
-const char kSchemaLocation[] =
-    "ddi:codebook:2_5 "
-    "http://www.ddialliance.org/Specification/DDI-Codebook/2.5/XMLSchema/codebook.xsd";
 // The one file the codebook describes; every var names it in files="F1".
 const char kFileId[] = "F1";
 
@@ -29,6 +26,18 @@ struct WriteError {
 bool IsXmlChar(UChar32 c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The reference for a character that XML text (or an attribute value, whose
+// white space the parser would fold) cannot hold as it is; null for others.
+const char* Escape(UChar32 c, bool attribute) {
+    if (c == '&') return "&amp;";
+    if (c == '<') return "&lt;";
+    if (c == '>') return attribute ? nullptr : "&gt;";
+    if (c == '"') return attribute ? "&quot;" : nullptr;
+    if (c == '\r') return "&#13;";
+    if (!attribute) return nullptr;
+    return c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : nullptr;
 }
 
 std::string CodePointName(UChar32 c) {
@@ -44,14 +53,14 @@ std::string ByteName(unsigned char b) {
 }
 
 // Where in the data source the text being written comes from, in the key
-// paths of the JSON form ("variables[3].valueLabels[1].label"); made into
+// paths of the JSON form ("variables[3].valueLabels[1][1]"); made into
 // text only for the error line.
 struct Place {
     const char* list = nullptr;  // "variables", or null for the data source itself
     std::size_t item = 0;
     const char* field = "";
-    const char* key = nullptr;   // the attribute's name under "attributes"
-    long sub = -1;               // index within the field, -1 for none
+    const char* key = nullptr;  // the attribute's name under "attributes"
+    long sub = -1;              // index within the field, -1 for none
     const char* tail = "";
 
     std::string Text() const {
@@ -106,8 +115,7 @@ private:
     void StudyDescription();
     void FileDescription();
     void VariableGroups();
-    void Group(const VariableSet& set, bool multipleResponse, std::size_t index,
-               std::size_t item);
+    void Group(const VariableSet& set, bool multipleResponse, std::size_t index, std::size_t item);
     void Variable(int column);
     // The values of the variable attribute name, one element each.
     void Attribute(const DatasourceAttributes& attributes, const char* name, const char* element,
@@ -135,15 +143,9 @@ void Writer::OpenHostConverter() {
 
 void Writer::CodePoint(UChar32 c, bool attribute) {
     if (!IsXmlChar(c)) Fail("the character " + CodePointName(c) + " cannot be held in XML 1.0");
-    switch (c) {
-        case '&': Raw("&amp;"); return;
-        case '<': Raw("&lt;"); return;
-        case '>': Raw(attribute ? ">" : "&gt;"); return;
-        case '"': Raw(attribute ? "&quot;" : "\""); return;
-        case '\t': Raw(attribute ? "&#9;" : "\t"); return;
-        case '\n': Raw(attribute ? "&#10;" : "\n"); return;
-        case '\r': Raw("&#13;"); return;
-        default: break;
+    if (const char* escape = Escape(c, attribute)) {
+        Raw(escape);
+        return;
     }
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
@@ -186,8 +188,8 @@ void Writer::Text(const char* data, std::size_t size, bool attribute, bool utf8)
     UErrorCode status = U_ZERO_ERROR;
     units.resize(size + 1);
     ucnv_reset(converter);
-    int32_t n = ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()),
-                              data + i, static_cast<int32_t>(size - i), &status);
+    int32_t n = ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()), data + i,
+                              static_cast<int32_t>(size - i), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         units.resize(static_cast<std::size_t>(n) + 1);
         status = U_ZERO_ERROR;
@@ -243,11 +245,10 @@ void Writer::Element(int depth, const char* name, const std::string& text) {
 
 void Writer::Write() {
     OpenHostConverter();
-    out.reserve(4096 + static_cast<std::size_t>(source.ColumnCount()) * 640);
+    // Untouched capacity costs no memory; most variables need less than this.
+    out.reserve(4096 + static_cast<std::size_t>(source.ColumnCount()) * 1024);
     Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<codeBook xmlns=\"");
     Raw(kNamespace);
-    Raw("\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:schemaLocation=\"");
-    Raw(kSchemaLocation);
     Raw("\" version=\"2.5\">\n");
     StudyDescription();
     FileDescription();
@@ -433,10 +434,17 @@ void Writer::Variable(int column) {
     out.push_back('"');
     if (source.GetWeightVarIndex() == column) Raw(" wgt=\"wgt\"");
     switch (v.GetMeasurementLevel()) {
-        case VORN_Variable::MeasureNominal: Raw(" intrvl=\"discrete\" nature=\"nominal\""); break;
-        case VORN_Variable::MeasureOrdinal: Raw(" intrvl=\"discrete\" nature=\"ordinal\""); break;
-        case VORN_Variable::MeasureScale: Raw(" intrvl=\"contin\" nature=\"interval\""); break;
-        default: break;
+        case VORN_Variable::MeasureNominal:
+            Raw(" intrvl=\"discrete\" nature=\"nominal\"");
+            break;
+        case VORN_Variable::MeasureOrdinal:
+            Raw(" intrvl=\"discrete\" nature=\"ordinal\"");
+            break;
+        case VORN_Variable::MeasureScale:
+            Raw(" intrvl=\"contin\" nature=\"interval\"");
+            break;
+        default:
+            break;
     }
     if (numeric) {
         Raw(" dcml=\"");
