@@ -8,10 +8,11 @@
 
 #include "VornDataSource.h"
 
-// Writes the codebook of source as UTF-8 text into out; sourceName is the
-// title when the source has no "Title" attribute. Returns false, with one
-// line in error and out empty, when a text of the source cannot be written
-// (not valid in the host's code page, or a character XML 1.0 cannot hold).
+// Writes the codebook of source as UTF-8 text into out; sourceName (UTF-8,
+// as file names on the command line are) is the file name and the title when
+// the source has no "Title" attribute. Returns false, with one line in error
+// and out empty, when a text of the source cannot be written (not valid in
+// the host's code page, or a character XML 1.0 cannot hold).
 bool WriteDataSourceDDI(const VORN_DataSource& source, const std::string& sourceName,
                         std::string& out, std::string& error);
 
