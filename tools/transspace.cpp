@@ -169,7 +169,7 @@ int runQuery(const TransValue& value, const Options& o) {
     return reportFlags(st);
 }
 
-// The name a codebook gets as its title when the source has none.
+// The file name a codebook gives, and its title when the source has none.
 std::string baseName(const ToolInput& input) {
     if (input.standardInput) return "stdin";
     const size_t slash = input.path.find_last_of('/');
@@ -183,7 +183,7 @@ int runDDI(const Options& o) {
     progress.phase("writing the codebook");
     std::string text, error;
     if (!WriteDataSourceDDI(*source, baseName(input), text, error))
-        throw InputError{input.name + ": " + error};
+        throw InputError{error};
     progress.finish();
     if (o.indent) text = indentXML(text);
     if (!text.empty() && text.back() != '\n') text += '\n';

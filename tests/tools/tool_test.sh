@@ -210,6 +210,9 @@ expect_rc 0
 expect_out_has '<codeBook xmlns="ddi:codebook:2_5"'
 expect_out_has $'\n    <citation>'
 cp "$work/out" "$work/survey-ddi.xml"
+printf '{"variables": [{"name": "x", "label": "bell\\u0007"}]}' >"$work/bell.json"
+run "ddi of a text XML cannot hold" ddi "$work/bell.json"
+expect_input_error "^transspace: bell.json: variables\[0\]\.label: .*U\+0007"
 run "ddi of a plain XML file" ddi "$work/shop.xml"
 expect_input_error "shop.xml: an XML document that is not a DDI codebook"
 
