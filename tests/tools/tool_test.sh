@@ -237,6 +237,10 @@ expect_err ""
 run "diff --json, the same" diff --json "$old" "$work/old.xml"
 expect_rc 0
 expect_out '{"added":[],"removed":[],"changed":[],"file":[]}'
+sed 's/creationDateTime="[^"]*"/creationDateTime="2000-01-01T00:00:00Z"/; s/locale="[^"]*"/locale="tr_TR"/' \
+    "$work/old.xml" >"$work/old-elsewhere.xml"
+run "diff ignores creation time and locale" diff "$work/old-elsewhere.xml" "$old"
+expect_rc 0
 run "diff" diff "$old" "$new"
 expect_rc 1
 expect_err ""
