@@ -76,7 +76,12 @@ struct Place {
 class Writer {
 public:
     Writer(const VORN_DataSource& source, const std::string& sourceName, std::string& out)
-        : source(source), sourceName(sourceName), out(out), converter(nullptr), utf8Host(true) {}
+        : source(source),
+          sourceName(sourceName),
+          out(out),
+          converter(nullptr),
+          utf8Host(true),
+          asciiSafe(true) {}
     ~Writer() {
         if (converter != nullptr) ucnv_close(converter);
     }
@@ -91,6 +96,7 @@ private:
     std::string& out;
     UConverter* converter;
     bool utf8Host;
+    bool asciiSafe;            // ASCII bytes stand for themselves in the host code page
     std::vector<UChar> units;  // reused by every conversion from the code page
     Place where;               // the text being written, for the error line
 
@@ -139,6 +145,15 @@ void Writer::OpenHostConverter() {
     utf8Host = ucnv_getType(converter) == UCNV_UTF8;
     status = U_ZERO_ERROR;
     ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    // Stateful code pages (ISO-2022, HZ, UTF-7) give some ASCII bytes other
+    // meanings; their texts all go through the converter.
+    char ascii[127];
+    UChar units127[128];
+    for (int k = 0; k < 127; ++k) ascii[k] = static_cast<char>(k + 1);
+    status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(converter, units127, 128, ascii, 127, &status);
+    asciiSafe = utf8Host || (U_SUCCESS(status) && n == 127);
+    for (int k = 0; asciiSafe && k < 127; ++k) asciiSafe = units127[k] == k + 1;
 }
 
 void Writer::CodePoint(UChar32 c, bool attribute) {
@@ -158,10 +173,10 @@ void Writer::CodePoint(UChar32 c, bool attribute) {
 }
 
 void Writer::Text(const char* data, std::size_t size, bool attribute, bool utf8) {
-    // Most texts are short and ASCII, the same bytes in every code page the
-    // host runs in; only the others go through a converter.
+    // Most texts are short and ASCII, the same bytes in UTF-8 and in the
+    // other ASCII-safe code pages; only the others go through a converter.
     std::size_t i = 0;
-    while (i < size) {
+    while (i < size && (asciiSafe || utf8)) {
         const unsigned char b = static_cast<unsigned char>(data[i]);
         if (b >= 0x80) break;
         if (b >= 0x20 && b != '&' && b != '<' && b != '>' && b != '"')
