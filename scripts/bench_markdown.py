@@ -200,6 +200,12 @@ def pairs():
             out.append(("Text", f"TransString to multibyte, {length}, {page}",
                         f"BM_TransStringToMBCS/{page}/{size}",
                         [("bare ICU, one converter", f"BM_BareICUToMBCS/{page}/{size}")]))
+    for n in (10000, 100000):
+        out.append(("Diff", f"diff of two sources, {n:,} variables", f"BM_DiffSources/{n}",
+                    [("building their two dictionaries", f"BM_DiffBaselineDictionaries/{n}")]))
+    out.append(("Diff", "diff of two saved dictionaries (parse included), 100,000 variables",
+                "BM_DiffSavedDictionaries/100000",
+                [("building two dictionaries", "BM_DiffBaselineDictionaries/100000")]))
     return out
 
 
@@ -409,6 +415,10 @@ def targets(r):
                           f"reset; {fmt(max(rest, 0))} is left for storing the converted view.")
             rows.append(("short-text conversion ≤ 3 × bare ICU, cached converter",
                          f"{direction}, {page}", f"{q:.2f} ×", "3 ×", q <= 3, reason))
+    if need("BM_DiffSources/100000", "BM_DiffBaselineDictionaries/100000"):
+        q = ratio(r.t("BM_DiffSources/100000"), r.t("BM_DiffBaselineDictionaries/100000"))
+        rows.append(("diff of two 100,000-variable sources ≤ building their two dictionaries",
+                     "diff", f"{q:.2f} ×", "1 ×", q <= 1, ""))
     return rows
 
 

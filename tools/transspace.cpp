@@ -1,8 +1,8 @@
 // The transspace command-line tool: prints the dictionary document of a data
-// source, evaluates XPath queries on dictionaries and XML files, and shows how
-// the library serialises a document. Built on the public API, the host's
-// libraries and Xerces-C's parser.
-#include <cerrno>
+// source (JSON or DDI codebook), evaluates XPath queries on dictionaries and
+// XML files, shows how the library serialises a document, writes a data
+// source as a DDI codebook and compares two dictionaries. Built on the public
+// API, the host's libraries and Xerces-C's parser.
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -15,13 +15,15 @@
 #include <CLI/CLI.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/sax/ErrorHandler.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/util/XMLString.hpp>
 
+#include "Progress.h"
+#include "ToolInput.h"
 #include "TransSpace.h"
-#include "VornJsonSource.h"
+#include "VornDdiWriter.h"
 #include "VornPlatform.h"
+#include "XmlIndent.h"
+#include "diff/DictionaryDiff.h"
+#include "diff/DictionaryFacts.h"
 
 namespace {
 
@@ -29,68 +31,40 @@ constexpr int kOk = 0;
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 
-// Raised for anything that makes an input unusable; main prints it as one line.
-struct InputError {
-    std::string message;
-};
+Progress progress;
 
-bool endsWith(const std::string& s, const char* suffix) {
-    std::string tail(suffix);
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+void printNotes(const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) progress.say("note: " + note);
 }
 
-std::string transcode(const XMLCh* text) {
-    char* bytes = xercesc::XMLString::transcode(text);
-    std::string out = bytes ? bytes : "";
-    xercesc::XMLString::release(&bytes);
-    return out;
+std::unique_ptr<VORN_DataSource> loadSourceNoted(const ToolInput& input,
+                                                 const std::string& fileId) {
+    std::vector<std::string> notes;
+    std::unique_ptr<VORN_DataSource> source = loadSource(input, fileId, notes);
+    printNotes(notes);
+    return source;
 }
 
-class FirstError : public xercesc::ErrorHandler {
-public:
-    void warning(const xercesc::SAXParseException&) override {}
-    void error(const xercesc::SAXParseException& e) override { record(e); }
-    void fatalError(const xercesc::SAXParseException& e) override { record(e); }
-    void resetErrors() override {}
-    std::string message;
-
-private:
-    void record(const xercesc::SAXParseException& e) {
-        if (message.empty())
-            message = std::to_string(e.getLineNumber()) + ":" +
-                      std::to_string(e.getColumnNumber()) + ": " + transcode(e.getMessage());
-    }
-};
-
-void requireReadable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) throw InputError{path + ": cannot be read: " + std::strerror(errno)};
-    std::fclose(file);
+// Reads an input (all of standard input, the head of a file) as the next phase.
+ToolInput openShown(const std::string& path) {
+    progress.phase("loading " + (path == "-" ? std::string("<stdin>") : path));
+    return openInput(path);
 }
 
-// The document value of FILE: a data source's dictionary for .json, the parsed
-// document for .xml. Needs a live space.
-TransValue loadValue(const std::string& path, bool namespaces) {
-    requireReadable(path);
-    if (endsWith(path, ".json")) {
-        std::string error;
-        std::unique_ptr<VORN_DataSource> source = LoadDataSourceJSON(path, error);
-        if (!source) throw InputError{error};
+// The document value of an input: a data source's dictionary for JSON and
+// DDI, the parsed document for any other XML (and for every input when
+// plainXML). Needs a live space.
+TransValue loadValue(const ToolInput& input, bool namespaces, bool plainXML,
+                     const std::string& fileId) {
+    if (!plainXML && input.isSource()) {
+        std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, fileId);
+        progress.phase("building the dictionary");
         return TransValue(*source);
     }
-    if (!endsWith(path, ".xml")) throw InputError{path + ": expected a .json or .xml file"};
+    if (!plainXML && input.format != SourceFormat::XML)
+        throw InputError{input.name + ": neither a data source (JSON, DDI) nor an XML document"};
     xercesc::XercesDOMParser parser;
-    FirstError errors;
-    parser.setErrorHandler(&errors);
-    parser.setDoNamespaces(namespaces);
-    parser.setLoadExternalDTD(false);
-    parser.setCreateEntityReferenceNodes(false);
-    try {
-        parser.parse(path.c_str());
-    } catch (...) {
-        if (errors.message.empty()) errors.message = "the parser stopped";
-    }
-    if (!errors.message.empty()) throw InputError{path + ":" + errors.message};
+    parseInput(parser, input, namespaces);
     // The value takes a copy; the parser's document goes as soon as the copy
     // is made, before a query builds its view of that copy.
     std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> parsed(
@@ -120,17 +94,19 @@ void pinCodePage(const std::string& codePage) {
 }
 
 int reportFlags(const TransStatus& st) {
+    progress.finish();
     if (st.warning()) std::fputs("warning\n", stderr);
     if (st.failure()) std::fputs("failure\n", stderr);
     return st.failure() ? kFailure : kOk;
 }
 
-void writeText(const TransString& text, bool utf16) {
+void writeText(const TransString& text, bool utf16, bool indent) {
     if (utf16) {
-        const unsigned short* units = text.asUTF16();
-        size_t n = 0;
-        while (units[n] != 0) ++n;
-        std::fwrite(units, sizeof(unsigned short), n, stdout);
+        std::u16string units(reinterpret_cast<const char16_t*>(text.asUTF16()));
+        if (indent) units = indentXML(units);
+        std::fwrite(units.data(), sizeof(char16_t), units.size(), stdout);
+    } else if (indent) {
+        std::fputs(indentXML(text.asMBCS()).c_str(), stdout);
     } else {
         std::fputs(text.asMBCS(), stdout);
     }
@@ -146,10 +122,12 @@ std::string numberText(double value) {
     return std::string(buffer, result.ptr);
 }
 
-int printXML(const TransValue& value, bool utf16) {
+int printXML(const TransValue& value, bool utf16, bool indent) {
+    progress.phase("writing");
     TransStatus st;
     TransString* text = utf16 ? value.asUTF16XML(st) : value.asMBCSXML(st);
-    writeText(*text, utf16);
+    progress.finish();
+    writeText(*text, utf16, indent);
     if (!utf16) std::fputc('\n', stdout);
     TransValue::releaseString(text);
     return reportFlags(st);
@@ -157,8 +135,10 @@ int printXML(const TransValue& value, bool utf16) {
 
 struct Options {
     std::string file;
+    std::string other;  // diff's second input
     std::string encoding = "utf-8";
     std::string codePage;
+    std::string fileId;
     std::string contextPath;
     std::string expression;
     std::vector<unsigned short> contextUnits;
@@ -166,24 +146,89 @@ struct Options {
     bool list = false;
     bool number = false;
     bool noNamespaces = false;
+    bool plainXML = false;
+    bool indent = false;
+    bool json = false;
 };
 
 int runQuery(const TransValue& value, const Options& o) {
+    progress.phase("querying");
     TransString context(o.contextUnits.data());
     TransString expression(o.expressionUnits.data());
     TransStatus st;
     if (o.number) {
-        std::printf("%s\n", numberText(value.asDouble(context, expression, st)).c_str());
+        const double result = value.asDouble(context, expression, st);
+        progress.finish();
+        std::printf("%s\n", numberText(result).c_str());
     } else if (o.list) {
         TransStringList* results = value.asStringList(context, expression, st);
+        progress.finish();
         for (unsigned i = 0; i < results->size(); ++i) std::printf("%s\n", results->asMBCS(i));
         TransValue::releaseStringList(results);
     } else {
         TransString* result = value.asString(context, expression, st);
+        progress.finish();
         std::printf("%s\n", result->asMBCS());
         TransValue::releaseString(result);
     }
     return reportFlags(st);
+}
+
+// The file name a codebook gives, and its title when the source has none.
+std::string baseName(const ToolInput& input) {
+    if (input.standardInput) return "stdin";
+    const size_t slash = input.path.find_last_of('/');
+    return slash == std::string::npos ? input.path : input.path.substr(slash + 1);
+}
+
+int runDDI(const Options& o) {
+    progress.start(2);
+    const ToolInput input = openShown(o.file);
+    std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, o.fileId);
+    progress.phase("writing the codebook");
+    std::string text, error;
+    if (!WriteDataSourceDDI(*source, baseName(input), text, error))
+        throw InputError{error};
+    progress.finish();
+    if (o.indent) text = indentXML(text);
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return kOk;
+}
+
+// The facts of a data source or of a saved dictionary document.
+DictionaryFacts factsOf(const std::string& path, const std::string& fileId) {
+    const ToolInput input = openShown(path);
+    auto share = [](size_t done, size_t total) { progress.share(done, total); };
+    if (input.format == SourceFormat::XML) {
+        xercesc::XercesDOMParser parser;
+        parseInput(parser, input, false);
+        progress.phase("reading " + input.name);
+        DictionaryFacts facts;
+        std::string error;
+        if (!factsOfDocument(*parser.getDocument(), facts, error, share))
+            throw InputError{input.name + ": " + error};
+        return facts;
+    }
+    if (!input.isSource())
+        throw InputError{input.name + ": neither a data source (JSON, DDI) nor a dictionary"};
+    std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, fileId);
+    progress.phase("reading " + input.name);
+    return factsOfSource(*source, share);
+}
+
+int runDiff(const Options& o) {
+    if (o.file == "-" && o.other == "-")
+        throw InputError{"standard input can be only one of the two inputs"};
+    progress.start(5);
+    const DictionaryFacts a = factsOf(o.file, o.fileId);
+    const DictionaryFacts b = factsOf(o.other, o.fileId);
+    progress.phase("comparing");
+    const DictionaryDiff d = compareFacts(a, b);
+    const std::string out = o.json ? diffJSON(a, b, d) : diffText(a, b, d);
+    progress.finish();
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return d.same() ? kOk : kFailure;
 }
 
 void addCodePage(CLI::App* command, Options& o) {
@@ -198,6 +243,38 @@ void addNoNamespaces(CLI::App* command, Options& o) {
                       "parse an XML file without namespace processing");
 }
 
+void addIndent(CLI::App* command, Options& o) {
+    command->add_flag("--indent", o.indent, "indent the document for reading");
+}
+
+void addFileId(CLI::App* command, Options& o) {
+    command->add_option("--file", o.fileId,
+                        "of a DDI codebook that describes several data files, read only the "
+                        "file with this ID");
+}
+
+void addEncoding(CLI::App* command, Options& o) {
+    command->add_option("--encoding", o.encoding, "utf-8 (the host's multibyte form) or utf-16")
+        ->check(CLI::IsMember({"utf-8", "utf-16"}));
+}
+
+const char* const kFooter =
+    "Inputs:\n"
+    "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
+    "  takes any other XML file as a plain document, and diff a saved dictionary. \"-\"\n"
+    "  reads standard input. What a codebook could not carry is reported on standard\n"
+    "  error as \"note: ...\" lines. Long work shows its progress on standard error when\n"
+    "  that is a terminal.\n"
+    "\n"
+    "Exit status:\n"
+    "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
+    "  usage error or an input that cannot be used, with one line on standard error.\n"
+    "\n"
+    "Examples:\n"
+    "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
+    "  transspace dictionary --indent examples/codebook.xml\n"
+    "  transspace diff old.json new.json\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,43 +282,66 @@ int main(int argc, char** argv) {
     // would. UTF-8 mode is pinned apart from it (pinCodePage), so the output is
     // UTF-8 whatever the locale's character set.
     std::setlocale(LC_ALL, "");
-    CLI::App app{"transspace: XML dictionaries of data sources, and XPath queries on them",
-                 "transspace"};
+    CLI::App app{
+        "transspace: XML dictionaries of data sources, XPath queries on them, DDI codebooks "
+        "and dictionary comparisons",
+        "transspace"};
     app.set_version_flag("--version", "transspace " TRANSSPACE_VERSION);
     app.require_subcommand(1);
-    app.footer(
-        "Example:\n  transspace query examples/survey.json "
-        "\"/dictionary/variable[@name='age']\" @label\n");
+    app.footer(kFooter);
     Options o;
 
     CLI::App* dictionary =
         app.add_subcommand("dictionary", "print the XML dictionary document of a data source");
-    dictionary->add_option("SOURCE", o.file, "data source described in JSON")->required();
-    dictionary->add_option("--encoding", o.encoding, "utf-8 (the host's multibyte form) or utf-16")
-        ->check(CLI::IsMember({"utf-8", "utf-16"}));
+    dictionary->add_option("SOURCE", o.file, "a data source: JSON or a DDI codebook; - for stdin")
+        ->required();
+    addEncoding(dictionary, o);
     addCodePage(dictionary, o);
-    dictionary->footer("Example:\n  transspace dictionary examples/survey.json\n");
+    addIndent(dictionary, o);
+    addFileId(dictionary, o);
+    dictionary->footer("Example:\n    transspace dictionary examples/survey.json\n");
 
     CLI::App* query = app.add_subcommand("query", "evaluate an XPath query on a document");
-    query->add_option("FILE", o.file, "a data source (.json) or an XML file (.xml)")->required();
+    query->add_option("FILE", o.file, "a data source (JSON, DDI) or another XML file; - for stdin")
+        ->required();
     query->add_option("CONTEXT", o.contextPath, "XPath selecting the context node")->required();
     query->add_option("EXPRESSION", o.expression, "XPath evaluated there")->required();
     auto* listFlag = query->add_flag("--list", o.list, "print every result, one per line");
     query->add_flag("--number", o.number, "print the result as a number")->excludes(listFlag);
+    query->add_flag("--xml", o.plainXML,
+                    "query the file as a plain XML document, whatever it holds");
     addCodePage(query, o);
     addNoNamespaces(query, o);
+    addFileId(query, o);
     query->footer(
-        "Example:\n  transspace query examples/survey.json "
+        "Examples:\n    transspace query examples/survey.json "
         "\"/dictionary/variable[@name='age']\" @label\n"
-        "  transspace query --number examples/survey.json / \"count(//variable)\"\n");
+        "    transspace query --number examples/survey.json / \"count(//variable)\"\n");
 
     CLI::App* xml = app.add_subcommand("xml", "print a document as the library serialises it");
-    xml->add_option("FILE", o.file, "an XML file")->required();
-    xml->add_option("--encoding", o.encoding, "utf-8 (the host's multibyte form) or utf-16")
-        ->check(CLI::IsMember({"utf-8", "utf-16"}));
+    xml->add_option("FILE", o.file, "an XML file; - for stdin")->required();
+    addEncoding(xml, o);
     addCodePage(xml, o);
     addNoNamespaces(xml, o);
-    xml->footer("Example:\n  transspace xml document.xml\n");
+    addIndent(xml, o);
+    xml->footer("Example:\n    transspace xml document.xml\n");
+
+    CLI::App* ddi = app.add_subcommand("ddi", "print a data source as a DDI Codebook 2.5 document");
+    ddi->add_option("SOURCE", o.file, "a data source: JSON or a DDI codebook; - for stdin")
+        ->required();
+    addIndent(ddi, o);
+    addFileId(ddi, o);
+    ddi->footer("Example:\n    transspace ddi --indent examples/survey.json\n");
+
+    CLI::App* diff = app.add_subcommand(
+        "diff", "compare the dictionaries of two data sources; exit status 1 when they differ");
+    diff->add_option("A", o.file, "the old data source (JSON, DDI) or saved dictionary")
+        ->required();
+    diff->add_option("B", o.other, "the new one")->required();
+    diff->add_flag("--json", o.json,
+                   "print one JSON object with \"added\", \"removed\", \"changed\" and \"file\"");
+    addFileId(diff, o);
+    diff->footer("Example:\n    transspace diff --json old.json new.json\n");
 
     try {
         app.parse(argc, argv);
@@ -252,6 +352,8 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
+    // Trouble is status 2 for diff, whose status 1 means "different".
+    const int trouble = diff->parsed() ? kUsage : kFailure;
     try {
         // The command line is UTF-8 whatever code page the host runs in.
         SetUTF8Mode(1);
@@ -260,24 +362,31 @@ int main(int argc, char** argv) {
         pinCodePage(o.codePage);
         TransSpace space;
         bool utf16 = o.encoding == "utf-16";
+        if (ddi->parsed()) return runDDI(o);
+        if (diff->parsed()) return runDiff(o);
+        if (xml->parsed())
+            return printXML(loadValue(openInput(o.file), !o.noNamespaces, true, ""), utf16,
+                            o.indent);
+        progress.start(3);
+        const ToolInput input = openShown(o.file);
         if (dictionary->parsed()) {
-            if (!endsWith(o.file, ".json")) throw InputError{o.file + ": expected a .json file"};
-            return printXML(loadValue(o.file, true), utf16);
+            std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, o.fileId);
+            progress.phase("building the dictionary");
+            return printXML(TransValue(*source), utf16, o.indent);
         }
-        if (xml->parsed()) {
-            if (!endsWith(o.file, ".xml")) throw InputError{o.file + ": expected a .xml file"};
-            return printXML(loadValue(o.file, !o.noNamespaces), utf16);
-        }
-        return runQuery(loadValue(o.file, !o.noNamespaces), o);
+        return runQuery(loadValue(input, !o.noNamespaces, o.plainXML, o.fileId), o);
     } catch (const InputError& e) {
+        progress.finish();
         std::fprintf(stderr, "transspace: %s\n", e.message.c_str());
         return kUsage;
     } catch (const std::exception& e) {
+        progress.finish();
         std::fprintf(stderr, "transspace: %s\n", e.what());
-        return kFailure;
+        return trouble;
     } catch (...) {
+        progress.finish();
         // The XML libraries throw types of their own; the library lets them pass.
         std::fputs("transspace: the XML libraries raised an error\n", stderr);
-        return kFailure;
+        return trouble;
     }
 }

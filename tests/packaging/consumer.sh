@@ -15,8 +15,9 @@ for file in lib/libtransspace.so.1 lib/libtransspace-host.so.1 include/transspac
     test -e "$prefix/$file" || { echo "not installed: $file"; exit 1; }
 done
 # The tool, when it was built, runs from the installed tree on its own: it
-# finds the installed libraries beside it.
+# finds the installed libraries beside it. Its manual page comes with it.
 if [ -e "$build/tools/transspace" ]; then
+    test -s "$prefix/share/man/man1/transspace.1" || { echo "not installed: transspace.1"; exit 1; }
     label=$(env -u LD_LIBRARY_PATH "$prefix/bin/transspace" query "$source/examples/survey.json" \
             "/dictionary/variable[@name='age']" @label)
     [ "$label" = "Age in years" ] || { echo "installed tool printed: $label"; exit 1; }

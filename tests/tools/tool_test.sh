@@ -188,7 +188,91 @@ expect_rc 2
 run "--list with --number" query --list --number "$survey" "$age" @label
 expect_rc 2
 run "dictionary of an XML file" dictionary "$work/shop.xml"
-expect_input_error "expected a .json file"
+expect_input_error "shop.xml: an XML document that is not a DDI codebook"
+
+# --- DDI codebooks, by content ----------------------------------------------------
+codebook=$source/examples/codebook.xml
+run "dictionary of a codebook" dictionary "$codebook"
+expect_rc 0
+expect_out_has 'name="sex"'
+run "query on a codebook's dictionary" query --number "$codebook" / "count(/dictionary/variable)"
+expect_out "8"
+run "query --xml on a codebook" query --xml "$codebook" / "name(/*)"
+expect_out "codeBook"
+printf '<codeBook><dataDscr><var name="x"><invalrng><item VALUE="abc"/></invalrng></var></dataDscr></codeBook>' \
+    >"$work/lossy.xml"
+run "notes" query --number "$work/lossy.xml" / "count(//variable)"
+expect_rc 0
+expect_out "1"
+expect_err "note: $work/lossy.xml: 1 variable: missing value \"abc\" is not a number (x)"
+run "ddi" ddi --indent "$survey"
+expect_rc 0
+expect_out_has '<codeBook xmlns="ddi:codebook:2_5"'
+expect_out_has $'\n    <citation>'
+cp "$work/out" "$work/survey-ddi.xml"
+printf '{"variables": [{"name": "x", "label": "bell\\u0007"}]}' >"$work/bell.json"
+run "ddi of a text XML cannot hold" ddi "$work/bell.json"
+expect_input_error "^transspace: bell.json: variables\[0\]\.label: .*U\+0007"
+run "ddi of a plain XML file" ddi "$work/shop.xml"
+expect_input_error "shop.xml: an XML document that is not a DDI codebook"
+
+# --- standard input and --indent ----------------------------------------------------
+"$tool" dictionary - <"$survey" >"$work/out" 2>&1
+cmp -s "$work/out" "$work/dict-utf8.xml" || fail "dictionary of stdin differs"
+what="query on a codebook from stdin"
+out=$("$tool" query --number - / "count(/dictionary/variable)" <"$work/survey-ddi.xml")
+[ "$out" = "15" ] || fail "stdout is '$out'"
+printf '<a><b>text <i>x</i></b><!-- c --><d><e/></d></a>' >"$work/mixed.xml"
+run "xml --indent keeps mixed content" xml --indent "$work/mixed.xml"
+expect_out $'<?xml version="1.0" encoding="UTF-8" standalone="no" ?>\n<a>\n  <b>text <i>x</i></b>\n  <!-- c -->\n  <d>\n    <e/>\n  </d>\n</a>'
+
+# --- diff -------------------------------------------------------------------------------
+old=$source/tests/tools/diff/old.json
+new=$source/tests/tools/diff/new.json
+"$tool" dictionary "$old" >"$work/old.xml"
+run "diff, the same" diff "$old" "$old"
+expect_rc 0
+expect_out ""
+expect_err ""
+run "diff --json, the same" diff --json "$old" "$work/old.xml"
+expect_rc 0
+expect_out '{"added":[],"removed":[],"changed":[],"file":[]}'
+sed 's/creationDateTime="[^"]*"/creationDateTime="2000-01-01T00:00:00Z"/; s/locale="[^"]*"/locale="tr_TR"/' \
+    "$work/old.xml" >"$work/old-elsewhere.xml"
+run "diff ignores creation time and locale" diff "$work/old-elsewhere.xml" "$old"
+expect_rc 0
+run "diff" diff "$old" "$new"
+expect_rc 1
+expect_err ""
+cmp -s "$work/out" "$source/tests/tools/diff/expected.txt" || fail "differs from expected.txt"
+run "diff --json" diff --json "$work/old.xml" "$new"
+expect_rc 1
+cmp -s "$work/out" "$source/tests/tools/diff/expected.json" || fail "differs from expected.json"
+run "diff, a codebook and its own DDI and dictionary" diff "$codebook" - <<<"$("$tool" ddi "$codebook")"
+expect_rc 0
+"$tool" dictionary "$codebook" >"$work/codebook-dict.xml"
+run "diff, a codebook and its dictionary" diff "$work/codebook-dict.xml" "$codebook"
+expect_rc 0
+run "diff, a source and its DDI" diff --json "$survey" "$work/survey-ddi.xml"
+expect_rc 1
+expect_out_has '"removed":[],'
+run "diff of a plain XML file" diff "$survey" "$work/shop.xml"
+expect_input_error "shop.xml: an XML document that is neither a DDI codebook nor a dictionary"
+run "diff of a missing file" diff "$work/absent.json" "$survey"
+expect_input_error "absent.json: cannot be read"
+run "diff of broken JSON" diff "$survey" "$work/broken.json"
+expect_input_error "broken.json:3:"
+run "diff, stdin twice" diff - - </dev/null
+expect_input_error "standard input"
+
+# --- progress ---------------------------------------------------------------------------
+# Standard input that arrives late keeps the tool waiting for more than a second.
+slow="(sleep 1.5; cat '$survey') | '$tool' diff - '$survey'"
+what="progress, not a terminal"
+[ -z "$(bash -c "$slow" 2>&1)" ] || fail "printed something"
+what="progress on a terminal"
+shown=$(script -qec "bash -c \"$slow\"" /dev/null | od -An -c | tr -d ' \n')
+[[ $shown == '\rtransspace:1/5loading<stdin>033[K'*'\r033[K' ]] || fail "showed: $shown"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

@@ -1,0 +1,107 @@
+#include "ToolInput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace {
+
+// Enough to see past a long prolog to the root element.
+constexpr std::size_t kHead = 64 * 1024;
+
+std::string transcode(const XMLCh* text) {
+    char* bytes = xercesc::XMLString::transcode(text);
+    std::string out = bytes ? bytes : "";
+    xercesc::XMLString::release(&bytes);
+    return out;
+}
+
+class FirstError : public xercesc::ErrorHandler {
+public:
+    void warning(const xercesc::SAXParseException&) override {}
+    void error(const xercesc::SAXParseException& e) override { record(e); }
+    void fatalError(const xercesc::SAXParseException& e) override { record(e); }
+    void resetErrors() override {}
+    std::string message;
+
+private:
+    void record(const xercesc::SAXParseException& e) {
+        if (message.empty())
+            message = std::to_string(e.getLineNumber()) + ":" +
+                      std::to_string(e.getColumnNumber()) + ": " + transcode(e.getMessage());
+    }
+};
+
+std::string readError(const std::string& name) {
+    return name + ": cannot be read: " + std::strerror(errno);
+}
+
+}  // namespace
+
+ToolInput openInput(const std::string& path) {
+    ToolInput input;
+    input.path = path;
+    input.standardInput = path == "-";
+    input.name = input.standardInput ? "<stdin>" : path;
+    std::FILE* file = input.standardInput ? stdin : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw InputError{readError(input.name)};
+    std::string head;
+    char buffer[65536];
+    size_t n;
+    errno = 0;
+    while ((input.standardInput || head.size() < kHead) &&
+           (n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        head.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    if (!input.standardInput) std::fclose(file);
+    if (failed) throw InputError{readError(input.name)};
+    input.format = DetectSourceFormat(head);
+    if (input.standardInput) input.text = std::move(head);
+    return input;
+}
+
+std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::string& fileId,
+                                            std::vector<std::string>& notes) {
+    if (input.format == SourceFormat::XML)
+        throw InputError{input.name + ": an XML document that is not a DDI codebook"};
+    if (!input.isSource())
+        throw InputError{input.name + ": neither a JSON data source nor a DDI codebook"};
+    std::string error;
+    std::vector<std::string> loaded;
+    DDILoadOptions options;
+    options.fileId = fileId;
+    std::unique_ptr<VORN_DataSource> source =
+        input.standardInput ? LoadDataSourceText(input.text, input.name, error, loaded, options)
+                            : LoadDataSource(input.path, error, loaded, options);
+    if (!source) throw InputError{error};
+    if (!fileId.empty() && input.format == SourceFormat::JSON)
+        notes.push_back(input.name + ": --file names a file of a DDI codebook; ignored");
+    for (const std::string& note : loaded) notes.push_back(input.name + ": " + note);
+    return source;
+}
+
+void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces) {
+    FirstError errors;
+    parser.setErrorHandler(&errors);
+    parser.setDoNamespaces(namespaces);
+    parser.setLoadExternalDTD(false);
+    parser.setCreateEntityReferenceNodes(false);
+    try {
+        if (input.standardInput) {
+            xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(input.text.data()),
+                                             input.text.size(), input.name.c_str());
+            parser.parse(bytes);
+        } else {
+            parser.parse(input.path.c_str());
+        }
+    } catch (...) {
+        if (errors.message.empty()) errors.message = "the parser stopped";
+    }
+    parser.setErrorHandler(nullptr);
+    if (!errors.message.empty()) throw InputError{input.name + ":" + errors.message};
+}

@@ -1,0 +1,44 @@
+// The tool's inputs: a file named on the command line, or standard input for
+// "-", told apart by content (JSON, DDI codebook, other XML), never by name.
+#ifndef TRANSSPACE_TOOLS_TOOLINPUT_H
+#define TRANSSPACE_TOOLS_TOOLINPUT_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include "VornSourceFile.h"
+
+// Raised for anything that makes an input unusable; main prints it as one line.
+struct InputError {
+    std::string message;
+};
+
+struct ToolInput {
+    std::string path;  // as given
+    std::string name;  // in messages: the path, or "<stdin>"
+    bool standardInput = false;
+    std::string text;  // standard input's bytes; a file is read where it lies
+    SourceFormat format = SourceFormat::Unknown;
+
+    bool isSource() const { return format == SourceFormat::JSON || format == SourceFormat::DDI; }
+};
+
+// Reads standard input whole, or the head of a file, and tells its format.
+// Throws InputError when it cannot be read.
+ToolInput openInput(const std::string& path);
+
+// The data source of a JSON or DDI input, the DDI file fileId only when that
+// is not empty. What the load could not carry is added to notes. Throws
+// InputError when the input is not a data source or does not load.
+std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::string& fileId,
+                                            std::vector<std::string>& notes);
+
+// Parses the input as a plain XML document into parser: no validation, no
+// external DTD. Throws InputError, with the input's name and the position,
+// when it is not well-formed.
+void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces);
+
+#endif
