@@ -153,3 +153,27 @@ std::string FoldHostTextCase(const std::string& mbcs) {
     text.toUTF8String(key);
     return key;
 }
+
+void AppendUTF16AsUTF8(std::string& out, const char16_t* units, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+}

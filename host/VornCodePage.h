@@ -4,6 +4,7 @@
 #ifndef VORN_CODE_PAGE_H
 #define VORN_CODE_PAGE_H
 
+#include <cstddef>
 #include <string>
 
 struct UConverter;
@@ -39,6 +40,10 @@ bool ConvertUTF8ToHost(const std::string& utf8, std::string& mbcs, std::string& 
 // Changes the letter case of host text: 0 to lower case, 1 to upper case,
 // anything else leaves it as it is. Text that cannot be converted stays as it is.
 std::string ChangeHostTextCase(const std::string& mbcs, int change);
+
+// Appends length UTF-16 units to out as UTF-8. A surrogate without its pair
+// is written as the code point it names, so nothing is lost on the way.
+void AppendUTF16AsUTF8(std::string& out, const char16_t* units, std::size_t length);
 
 // A key equal for two host texts that differ only in letter case.
 std::string FoldHostTextCase(const std::string& mbcs);

@@ -60,27 +60,7 @@ public:
 std::string ToUTF8(const XMLCh* text, size_t length) {
     std::string out;
     out.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        unsigned long c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    AppendUTF16AsUTF8(out, text, length);
     return out;
 }
 

@@ -17,6 +17,7 @@
 #include <unicode/numfmt.h>
 #include <unicode/unistr.h>
 
+#include "VornCodePage.h"
 #include "VornDataSource.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -362,29 +363,7 @@ std::string sourceExtensions(const VORN_DataSource& source) {
 // --- from a dictionary document ----------------------------------------------
 
 void appendUTF8(std::string& out, const XMLCh* text) {
-    if (text == nullptr) return;
-    for (std::size_t i = 0; text[i] != 0; ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    if (text != nullptr) AppendUTF16AsUTF8(out, text, std::char_traits<char16_t>::length(text));
 }
 
 std::string text(const DOMElement* e, const XMLCh* name) {
