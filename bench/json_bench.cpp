@@ -46,7 +46,7 @@ const std::string& jsonSourceOf(int variables) {
     return text;
 }
 
-void BM_LoadJSON(benchmark::State& state) {
+void BM_LoadJSONText(benchmark::State& state) {
     SetUTF8Mode(1);
     const int variables = static_cast<int>(state.range(0));
     const std::string& text = jsonSourceOf(variables);
@@ -67,6 +67,6 @@ void BM_LoadJSON(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_LoadJSON)->Arg(1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadJSON)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadJSON)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_LoadJSONText)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadJSONText)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadJSONText)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
