@@ -43,6 +43,20 @@ void appendNameArray(std::string& out, const DictionaryFacts& facts,
     out += ']';
 }
 
+// The names of the fields whose bits mask sets, as a JSON array.
+void appendFieldNames(std::string& out, unsigned mask, const char* const* names, int count) {
+    out += '[';
+    bool first = true;
+    for (int f = 0; f < count; ++f) {
+        if ((mask & (1u << f)) == 0) continue;
+        out += first ? "\"" : ",\"";
+        out += names[f];
+        out += '"';
+        first = false;
+    }
+    out += ']';
+}
+
 }  // namespace
 
 DictionaryDiff compareFacts(const DictionaryFacts& a, const DictionaryFacts& b) {
@@ -152,26 +166,12 @@ std::string diffJSON(const DictionaryFacts& a, const DictionaryFacts& b, const D
         const DictionaryDiff::Changed& c = d.changed[k];
         out += k == 0 ? "{\"name\":" : ",{\"name\":";
         appendQuoted(out, a.variables[c.a].name);
-        out += ",\"fields\":[";
-        bool first = true;
-        for (int f = 0; f < kVariableFieldCount; ++f) {
-            if ((c.fields & (1u << f)) == 0) continue;
-            out += first ? "\"" : ",\"";
-            out += kVariableFieldNames[f];
-            out += '"';
-            first = false;
-        }
-        out += "]}";
+        out += ",\"fields\":";
+        appendFieldNames(out, c.fields, kVariableFieldNames, kVariableFieldCount);
+        out += '}';
     }
-    out += "],\"file\":[";
-    bool first = true;
-    for (int f = 0; f < kFileFieldCount; ++f) {
-        if ((d.file & (1u << f)) == 0) continue;
-        out += first ? "\"" : ",\"";
-        out += kFileFieldNames[f];
-        out += '"';
-        first = false;
-    }
-    out += "]}\n";
+    out += "],\"file\":";
+    appendFieldNames(out, d.file, kFileFieldNames, kFileFieldCount);
+    out += "}\n";
     return out;
 }

@@ -1,15 +1,13 @@
 #include "value/xpath/AttributeIndex.h"
 
+#include "value/xpath/XPathLimits.h"
+
 namespace {
 
 // ASCII names only: which other characters the processor's scanner takes
 // into a name is its own business, and such paths go to it.
-bool nameStart(char16_t c) {
-    return c == u'_' || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-bool nameChar(char16_t c) {
-    return nameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-}
+bool nameStart(char16_t c) { return c < 0x80 && xpathNameStart(c); }
+bool nameChar(char16_t c) { return c < 0x80 && xpathNameChar(c); }
 
 // Past one name without a prefix at i, or i itself when there is none.
 std::size_t ncName(const char16_t* text, std::size_t i) {
