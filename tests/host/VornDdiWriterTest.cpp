@@ -26,13 +26,9 @@ std::string sourceDir() {
     return dir != nullptr ? dir : TRANSSPACE_SOURCE_DIR;
 }
 
-// The official schema lives in the shared folder beside the source tree (or
-// beside the folder of worktrees that holds it).
+// The official schema, kept in the source tree beside the code that writes it.
 std::string ddiSchemaPath() {
-    const std::string tail = "/shared/ddi-codebook-2.5/schemas/codebook.xsd";
-    for (const char* up : {"/..", "/../.."})
-        if (std::filesystem::exists(sourceDir() + up + tail)) return sourceDir() + up + tail;
-    return sourceDir() + "/.." + tail;
+    return sourceDir() + "/third_party/ddi-codebook-2.5/schemas/codebook.xsd";
 }
 
 std::string host(const std::string& utf8) {

@@ -65,6 +65,12 @@ SchemaValidator::SchemaValidator(const std::string& schemaPath, bool fullCheckin
     } catch (...) {
         schemaErrors.push_back("the schema could not be loaded: " + schemaPath);
     }
+    // A file that is missing or unreadable gives no parse error at all, only
+    // no grammar: name the file so that the failure says which one.
+    if (!grammarLoaded && schemaErrors.empty())
+        schemaErrors.push_back("the schema could not be loaded: " + schemaPath);
+    else if (!schemaErrors.empty())
+        schemaErrors.insert(schemaErrors.begin(), "the schema has errors: " + schemaPath);
     if (!schemaErrors.empty()) grammarLoaded = false;
     parser->setErrorHandler(nullptr);
 }
@@ -83,6 +89,7 @@ std::vector<std::string> SchemaValidator::validate(const std::u16string& xmlText
     std::vector<std::string> errors;
     if (!grammarLoaded) {
         errors.push_back("no schema loaded");
+        errors.insert(errors.end(), schemaErrors.begin(), schemaErrors.end());
         return errors;
     }
     CollectingHandler handler(errors);
