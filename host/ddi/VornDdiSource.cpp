@@ -271,7 +271,7 @@ struct VarFacts {
 };
 
 struct GroupFacts {
-    std::string id, name, label, type, vars;
+    std::string id, name, label, type, vars, subgroups;  // @var and @varGrp
     bool hasLabel = false;
 };
 
@@ -320,7 +320,7 @@ public:
         if (!sawRoot) throw LoadError{source + ": no root element"};
         if (!options.fileId.empty() && !fileFound)
             throw LoadError{source + ": no fileDscr has the ID " + Quote(options.fileId)};
-        for (const GroupFacts& g : groups) AddGroup(g);
+        AddGroups();
         if (!caseText.empty()) {
             long long rows;
             if (ParseWhole(caseText, rows))
@@ -369,6 +369,7 @@ public:
             g.name = Attribute(attrs, u"name");
             g.type = Attribute(attrs, u"type");
             g.vars = Attribute(attrs, u"var");
+            g.subgroups = Attribute(attrs, u"varGrp");
             groups.push_back(g);
         } else if (depth == 3 && e == El::var && Under(El::dataDscr)) {
             inVar = true;
@@ -840,8 +841,62 @@ private:
                            " file attribute is not carried: " + codePageReason + "it");
     }
 
-    void AddGroup(const GroupFacts& g) {
-        const std::string& utf8Name = !g.name.empty() ? g.name : !g.label.empty() ? g.label : g.id;
+    // Groups are resolved once the stream is done: a group may name groups
+    // that the codebook defines after it.
+    void AddGroups() {
+        std::unordered_map<std::string, size_t> byId;
+        for (size_t i = 0; i < groups.size(); ++i)
+            if (!groups[i].id.empty()) byId.emplace(groups[i].id, i);
+        for (size_t i = 0; i < groups.size(); ++i) {
+            const GroupFacts& g = groups[i];
+            const bool ofGroups = !IsResponseSet(g) && !g.subgroups.empty();
+            if (g.vars.empty() && !ofGroups) continue;  // no members named: no set
+            if (ofGroups)
+                for (const std::string& id : Words(g.subgroups))
+                    if (byId.count(id) == 0)
+                        notes.Add("variable group", "variable groups",
+                                  "a reference to an unknown variable group is ignored",
+                                  GroupName(g));
+            AddGroup(g, MemberIds(i, byId));
+        }
+    }
+
+    static bool IsResponseSet(const GroupFacts& g) { return g.type == "multipleResp"; }
+
+    static const std::string& GroupName(const GroupFacts& g) {
+        return !g.name.empty() ? g.name : !g.label.empty() ? g.label : g.id;
+    }
+
+    // The var IDs a group holds, each once in the order first met: its own,
+    // then (a plain group's) those of each group it names, depth first. A
+    // group met before, as in a cycle, adds nothing. A stack rather than
+    // recursion: a chain of groups may be as long as the codebook.
+    std::vector<std::string> MemberIds(size_t start,
+                                       const std::unordered_map<std::string, size_t>& byId) const {
+        std::vector<std::string> ids;
+        std::unordered_set<std::string> seenIds;
+        std::vector<bool> met(groups.size(), false);
+        std::vector<size_t> pending{start};
+        while (!pending.empty()) {
+            const size_t at = pending.back();
+            pending.pop_back();
+            if (met[at]) continue;
+            met[at] = true;
+            const GroupFacts& g = groups[at];
+            for (const std::string& id : Words(g.vars))
+                if (seenIds.insert(id).second) ids.push_back(id);
+            if (IsResponseSet(g)) continue;  // holds its var members only
+            const std::vector<std::string> named = Words(g.subgroups);
+            for (auto it = named.rbegin(); it != named.rend(); ++it) {
+                auto found = byId.find(*it);
+                if (found != byId.end() && !met[found->second]) pending.push_back(found->second);
+            }
+        }
+        return ids;
+    }
+
+    void AddGroup(const GroupFacts& g, const std::vector<std::string>& ids) {
+        const std::string& utf8Name = GroupName(g);
         if (utf8Name.empty()) {
             notes.AddPlain("a variable group without a name, label or ID is skipped");
             return;
@@ -852,7 +907,7 @@ private:
                       utf8Name);
             return;
         }
-        bool responseSet = g.type == "multipleResp";
+        bool responseSet = IsResponseSet(g);
         VariableSet set(name, responseSet ? VariableSet::CategorySet : VariableSet::PlainSet);
         if (responseSet && !g.label.empty()) {
             if (converter.FromUTF8(g.label, label, ignored))
@@ -861,7 +916,6 @@ private:
                 notes.Add("variable group", "variable groups",
                           codePageReason + "the label, left empty", utf8Name);
         }
-        std::vector<std::string> ids = Words(g.vars);
         bool anyMember = false;
         for (const std::string& id : ids) {
             auto it = loadedById.find(id);
