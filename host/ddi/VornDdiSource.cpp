@@ -841,23 +841,40 @@ private:
                            " file attribute is not carried: " + codePageReason + "it");
     }
 
+    // A group's own var IDs and the groups it names, read once: a group's
+    // links are followed for every group that reaches it.
+    struct GroupLinks {
+        std::vector<std::string> vars;
+        std::vector<size_t> groups;  // of a plain group only
+        bool unknownGroup = false;
+    };
+
     // Groups are resolved once the stream is done: a group may name groups
     // that the codebook defines after it.
     void AddGroups() {
         std::unordered_map<std::string, size_t> byId;
         for (size_t i = 0; i < groups.size(); ++i)
             if (!groups[i].id.empty()) byId.emplace(groups[i].id, i);
+        std::vector<GroupLinks> links(groups.size());
+        for (size_t i = 0; i < groups.size(); ++i) {
+            links[i].vars = Words(groups[i].vars);
+            if (IsResponseSet(groups[i])) continue;  // holds its var members only
+            for (const std::string& id : Words(groups[i].subgroups)) {
+                auto found = byId.find(id);
+                if (found != byId.end())
+                    links[i].groups.push_back(found->second);
+                else
+                    links[i].unknownGroup = true;
+            }
+        }
         for (size_t i = 0; i < groups.size(); ++i) {
             const GroupFacts& g = groups[i];
             const bool ofGroups = !IsResponseSet(g) && !g.subgroups.empty();
             if (g.vars.empty() && !ofGroups) continue;  // no members named: no set
-            if (ofGroups)
-                for (const std::string& id : Words(g.subgroups))
-                    if (byId.count(id) == 0)
-                        notes.Add("variable group", "variable groups",
-                                  "a reference to an unknown variable group is ignored",
-                                  GroupName(g));
-            AddGroup(g, MemberIds(i, byId));
+            if (links[i].unknownGroup)
+                notes.Add("variable group", "variable groups",
+                          "a reference to an unknown variable group is ignored", GroupName(g));
+            AddGroup(g, MemberIds(i, links));
         }
     }
 
@@ -868,29 +885,24 @@ private:
     }
 
     // The var IDs a group holds, each once in the order first met: its own,
-    // then (a plain group's) those of each group it names, depth first. A
-    // group met before, as in a cycle, adds nothing. A stack rather than
-    // recursion: a chain of groups may be as long as the codebook.
-    std::vector<std::string> MemberIds(size_t start,
-                                       const std::unordered_map<std::string, size_t>& byId) const {
+    // then those of each group it names, depth first. A group met before, as
+    // in a cycle, adds nothing. A stack rather than recursion: a chain of
+    // groups may be as long as the codebook.
+    static std::vector<std::string> MemberIds(size_t start, const std::vector<GroupLinks>& links) {
         std::vector<std::string> ids;
         std::unordered_set<std::string> seenIds;
-        std::vector<bool> met(groups.size(), false);
+        std::vector<bool> met(links.size(), false);
         std::vector<size_t> pending{start};
         while (!pending.empty()) {
             const size_t at = pending.back();
             pending.pop_back();
             if (met[at]) continue;
             met[at] = true;
-            const GroupFacts& g = groups[at];
-            for (const std::string& id : Words(g.vars))
+            for (const std::string& id : links[at].vars)
                 if (seenIds.insert(id).second) ids.push_back(id);
-            if (IsResponseSet(g)) continue;  // holds its var members only
-            const std::vector<std::string> named = Words(g.subgroups);
-            for (auto it = named.rbegin(); it != named.rend(); ++it) {
-                auto found = byId.find(*it);
-                if (found != byId.end() && !met[found->second]) pending.push_back(found->second);
-            }
+            const std::vector<size_t>& named = links[at].groups;
+            for (auto it = named.rbegin(); it != named.rend(); ++it)
+                if (!met[*it]) pending.push_back(*it);
         }
         return ids;
     }
