@@ -1,9 +1,11 @@
 // The runtime members of TransSpace::Data. Spaces may be made and destroyed on
 // several threads, and the host's loaders bring the Xerces-C platform up and
 // down on theirs: every step below, and every count it moves (ours, Xerces-C's
-// and Xalan-C's), runs under the host's one lock of the XML runtime. A counter
-// moves only after its library call returned, so a throwing initialisation
-// leaves nothing to undo.
+// and Xalan-C's), runs under the host's one lock of the XML runtime. The lock
+// is not held between the steps; a load still parsing when the last space
+// goes keeps the platform up by its own Xerces-C count. A counter moves only
+// after its library call returned, so a throwing initialisation leaves nothing
+// to undo.
 #include <mutex>
 
 #include <xalanc/Include/XalanMemoryManagement.hpp>
