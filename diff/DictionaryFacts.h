@@ -3,8 +3,10 @@
 // (numbers to three decimals, string values cut at their first blank), so a
 // data source and the saved dictionary of it give the same facts. A data
 // source is read directly, without building its document; a saved dictionary
-// is read from its elements. Facts are UTF-8 and written for people: texts in
-// double quotes, absent facts as "none".
+// is read from its elements, its numbers as numbers, whatever digits the
+// locale it was saved in wrote them with. Facts are UTF-8 and written for
+// people: texts in double quotes, numbers in ASCII digits, absent facts as
+// "none".
 #ifndef TRANSSPACE_TOOLS_DIFF_DICTIONARYFACTS_H
 #define TRANSSPACE_TOOLS_DIFF_DICTIONARYFACTS_H
 

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
@@ -29,6 +28,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "VornCodePage.h"
+#include "VornXmlRuntime.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -39,23 +39,9 @@ struct LoadError {
     std::string message;
 };
 
-// Xerces counts nested Initialize calls but does not lock them; the loader
-// may run on several threads at once.
-std::mutex platformMutex;
-
-class XmlPlatform {
-public:
-    XmlPlatform() {
-        std::lock_guard<std::mutex> lock(platformMutex);
-        XMLPlatformUtils::Initialize();
-    }
-    ~XmlPlatform() {
-        std::lock_guard<std::mutex> lock(platformMutex);
-        XMLPlatformUtils::Terminate();
-    }
-    XmlPlatform(const XmlPlatform&) = delete;
-    XmlPlatform& operator=(const XmlPlatform&) = delete;
-};
+// The platform is up for as long as a load runs, whatever spaces come and go
+// on other threads: its start and stop take the lock they take.
+using XmlPlatform = VornXmlPlatformUser;
 
 std::string ToUTF8(const XMLCh* text, size_t length) {
     std::string out;

@@ -305,6 +305,17 @@ expect_rc 0
 "$tool" dictionary "$codebook" >"$work/codebook-dict.xml"
 run "diff, a codebook and its dictionary" diff "$work/codebook-dict.xml" "$codebook"
 expect_rc 0
+# Integer texts follow LC_NUMERIC, which under ar_EG writes Arabic-Indic digits;
+# the saved dictionary still equals its source.
+if locale -a 2>/dev/null | grep -qix 'ar_EG\.utf-\?8'; then
+    LC_ALL=ar_EG.UTF-8 "$tool" dictionary "$survey" >"$work/survey-ar.xml"
+    run "diff, a source and its dictionary saved under ar_EG" diff "$survey" "$work/survey-ar.xml"
+    expect_rc 0
+    expect_out ""
+    grep -qF 'rowCount="١٥٠٠"' "$work/survey-ar.xml" || fail "the saved rowCount is in ASCII digits"
+else
+    echo "skipped: ar_EG.UTF-8 is not installed (scripts/setup generates it)"
+fi
 run "diff, a source and its DDI" diff --json "$survey" "$work/survey-ddi.xml"
 expect_rc 1
 expect_out_has '"removed":[],'
