@@ -1,8 +1,9 @@
 // The transspace command-line tool: prints the dictionary document of a data
 // source (JSON or DDI codebook), evaluates XPath queries on dictionaries and
 // XML files, shows how the library serialises a document, writes a data
-// source as a DDI codebook and compares two dictionaries. Built on the public
-// API, the host's libraries and Xerces-C's parser.
+// source as a DDI codebook, compares two dictionaries and validates
+// dictionaries and codebooks against their schemas. Built on the public API,
+// the host's libraries and Xerces-C's parser.
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "Progress.h"
 #include "ToolInput.h"
 #include "TransSpace.h"
+#include "Validate.h"
 #include "VornDdiWriter.h"
 #include "VornPlatform.h"
 #include "XmlIndent.h"
@@ -135,7 +137,8 @@ int printXML(const TransValue& value, bool utf16, bool indent) {
 
 struct Options {
     std::string file;
-    std::string other;  // diff's second input
+    std::string other;               // diff's second input
+    std::vector<std::string> files;  // validate's
     std::string encoding = "utf-8";
     std::string codePage;
     std::string fileId;
@@ -264,16 +267,19 @@ const char* const kFooter =
     "  takes any other XML file as a plain document, and diff a saved dictionary. \"-\"\n"
     "  reads standard input. What a codebook could not carry is reported on standard\n"
     "  error as \"note: ...\" lines. Long work shows its progress on standard error when\n"
-    "  that is a terminal.\n"
+    "  that is a terminal. No XML input may load an external DTD or entity: a reference\n"
+    "  to an external entity is an error, and nothing it names is opened.\n"
     "\n"
     "Exit status:\n"
-    "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
-    "  usage error or an input that cannot be used, with one line on standard error.\n"
+    "  0 done (diff: the same; validate: every file valid); 1 the library's failure\n"
+    "  flag (diff: different; validate: a file is not valid); 2 a usage error or an\n"
+    "  input that cannot be used, with one line on standard error.\n"
     "\n"
     "Examples:\n"
     "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
     "  transspace dictionary --indent examples/codebook.xml\n"
-    "  transspace diff old.json new.json\n";
+    "  transspace diff old.json new.json\n"
+    "  transspace validate examples/codebook.xml\n";
 
 }  // namespace
 
@@ -343,6 +349,15 @@ int main(int argc, char** argv) {
     addFileId(diff, o);
     diff->footer("Example:\n    transspace diff --json old.json new.json\n");
 
+    CLI::App* validate = app.add_subcommand(
+        "validate",
+        "check documents against the schema their root names (a dictionary, a DDI Codebook "
+        "2.5 codebook); exit status 1 when one is not valid");
+    validate->add_option("FILE", o.files, "the documents; - for stdin")->required();
+    validate->footer(
+        "Each problem is printed on standard output as FILE:LINE:COLUMN: message.\n\n"
+        "Example:\n    transspace validate examples/codebook.xml\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -352,8 +367,9 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
-    // Trouble is status 2 for diff, whose status 1 means "different".
-    const int trouble = diff->parsed() ? kUsage : kFailure;
+    // Trouble is status 2 for diff and validate, whose status 1 means
+    // "different" and "not valid".
+    const int trouble = diff->parsed() || validate->parsed() ? kUsage : kFailure;
     try {
         // The command line is UTF-8 whatever code page the host runs in.
         SetUTF8Mode(1);
@@ -364,6 +380,7 @@ int main(int argc, char** argv) {
         bool utf16 = o.encoding == "utf-16";
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
+        if (validate->parsed()) return validateFiles(o.files);
         if (xml->parsed())
             return printXML(loadValue(openInput(o.file), !o.noNamespaces, true, ""), utf16,
                             o.indent);
