@@ -264,11 +264,12 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, and diff a saved dictionary. \"-\"\n"
-    "  reads standard input. What a codebook could not carry is reported on standard\n"
-    "  error as \"note: ...\" lines. Long work shows its progress on standard error when\n"
-    "  that is a terminal. No XML input may load an external DTD or entity: a reference\n"
-    "  to an external entity is an error, and nothing it names is opened.\n"
+    "  takes any other XML file as a plain document, diff a saved dictionary, validate\n"
+    "  a dictionary or a DDI Codebook 2.5 codebook. \"-\" reads standard input. What a\n"
+    "  codebook could not carry is reported on standard error as \"note: ...\" lines.\n"
+    "  Long work shows its progress on standard error when that is a terminal. An XML\n"
+    "  file's external DTD is not loaded, and a reference to an external entity is an\n"
+    "  error: nothing a document names is opened.\n"
     "\n"
     "Exit status:\n"
     "  0 done (diff: the same; validate: every file valid); 1 the library's failure\n"
@@ -351,8 +352,8 @@ int main(int argc, char** argv) {
 
     CLI::App* validate = app.add_subcommand(
         "validate",
-        "check documents against the schema their root names (a dictionary, a DDI Codebook "
-        "2.5 codebook); exit status 1 when one is not valid");
+        "check dictionaries and DDI Codebook 2.5 codebooks against their schemas; exit status "
+        "1 when one is not valid");
     validate->add_option("FILE", o.files, "the documents; - for stdin")->required();
     validate->footer(
         "Each problem is printed on standard output as FILE:LINE:COLUMN: message.\n\n"
