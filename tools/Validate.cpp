@@ -1,8 +1,10 @@
 #include "Validate.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -147,6 +149,12 @@ public:
     const Grammar& load(const std::string& path) {
         if (grammar != nullptr) return *grammar;
         if (!failure.empty()) throw InputError{failure};
+        // A file that is not there gives the parser nothing to say.
+        if (access(path.c_str(), R_OK) != 0) {
+            failure =
+                "the " + title + " schema " + path + " cannot be read: " + std::strerror(errno);
+            throw InputError{failure};
+        }
         reader = newReader(true);
         reader->setFeature(XMLUni::fgXercesSchemaFullChecking, fullChecking);
         guard.Apply(*reader, &problems);
@@ -203,7 +211,7 @@ SchemaFiles findSchemas() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     const std::string tool = directoryOf(n > 0 ? std::string(exe, n) : std::string());
-    const std::string installed = tool + "/../share/transspace/schema";
+    const std::string installed = directoryOf(tool) + "/share/transspace/schema";
     if (access((installed + "/dictionary-1.0.xsd").c_str(), R_OK) == 0)
         return {installed + "/dictionary-1.0.xsd",
                 installed + "/ddi-codebook-2.5/schemas/codebook.xsd"};
