@@ -1,8 +1,9 @@
 // The transspace command-line tool: prints the dictionary document of a data
 // source (JSON or DDI codebook), evaluates XPath queries on dictionaries and
 // XML files, shows how the library serialises a document, writes a data
-// source as a DDI codebook and compares two dictionaries. Built on the public
-// API, the host's libraries and Xerces-C's parser.
+// source as a DDI codebook, compares two dictionaries and validates
+// dictionaries and codebooks against their schemas. Built on the public API,
+// the host's libraries and Xerces-C's parser.
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "Progress.h"
 #include "ToolInput.h"
 #include "TransSpace.h"
+#include "Validate.h"
 #include "VornDdiWriter.h"
 #include "VornPlatform.h"
 #include "XmlIndent.h"
@@ -135,7 +137,8 @@ int printXML(const TransValue& value, bool utf16, bool indent) {
 
 struct Options {
     std::string file;
-    std::string other;  // diff's second input
+    std::string other;               // diff's second input
+    std::vector<std::string> files;  // validate's
     std::string encoding = "utf-8";
     std::string codePage;
     std::string fileId;
@@ -275,21 +278,26 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, and diff a saved dictionary. A\n"
-    "  saved dictionary (the output of dictionary) is read without namespace\n"
-    "  processing, as the library built it, so it answers the queries its source\n"
-    "  answers; other XML is read with namespaces. \"-\" reads standard input. What a\n"
-    "  codebook could not carry is reported on standard error as \"note: ...\" lines.\n"
-    "  Long work shows its progress on standard error when that is a terminal.\n"
+    "  takes any other XML file as a plain document, diff a saved dictionary, validate\n"
+    "  a dictionary or a DDI Codebook 2.5 codebook. A saved dictionary (the output of\n"
+    "  dictionary) is read without namespace processing, as the library built it, so\n"
+    "  it answers the queries its source answers; other XML is read with namespaces.\n"
+    "  \"-\" reads standard input. What a codebook could not carry is reported on\n"
+    "  standard error as \"note: ...\" lines. Long work shows its progress on standard\n"
+    "  error when that is a terminal. An XML file's external DTD is not loaded, and a\n"
+    "  reference to an external entity is an error: nothing a document names is\n"
+    "  opened.\n"
     "\n"
     "Exit status:\n"
-    "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
-    "  usage error or an input that cannot be used, with one line on standard error.\n"
+    "  0 done (diff: the same; validate: every file valid); 1 the library's failure\n"
+    "  flag (diff: different; validate: a file is not valid); 2 a usage error or an\n"
+    "  input that cannot be used, with one line on standard error.\n"
     "\n"
     "Examples:\n"
     "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
     "  transspace dictionary --indent examples/codebook.xml\n"
-    "  transspace diff old.json new.json\n";
+    "  transspace diff old.json new.json\n"
+    "  transspace validate examples/codebook.xml\n";
 
 }  // namespace
 
@@ -359,6 +367,15 @@ int main(int argc, char** argv) {
     addFileId(diff, o);
     diff->footer("Example:\n    transspace diff --json old.json new.json\n");
 
+    CLI::App* validate = app.add_subcommand(
+        "validate",
+        "check dictionaries and DDI Codebook 2.5 codebooks against their schemas; exit status "
+        "1 when one is not valid");
+    validate->add_option("FILE", o.files, "the documents; - for stdin")->required();
+    validate->footer(
+        "Each problem is printed on standard output as FILE:LINE:COLUMN: message.\n\n"
+        "Example:\n    transspace validate examples/codebook.xml\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -368,8 +385,9 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
-    // Trouble is status 2 for diff, whose status 1 means "different".
-    const int trouble = diff->parsed() ? kUsage : kFailure;
+    // Trouble is status 2 for diff and validate, whose status 1 means
+    // "different" and "not valid".
+    const int trouble = diff->parsed() || validate->parsed() ? kUsage : kFailure;
     try {
         // The command line is UTF-8 whatever code page the host runs in.
         SetUTF8Mode(1);
@@ -380,6 +398,7 @@ int main(int argc, char** argv) {
         bool utf16 = o.encoding == "utf-16";
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
+        if (validate->parsed()) return validateFiles(o.files);
         if (xml->parsed()) {
             const ToolInput input = openInput(o.file);
             return printXML(loadValue(input, namespacesFor(input, o), true, ""), utf16, o.indent);

@@ -23,12 +23,12 @@
 #include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "VornCodePage.h"
 #include "VornXmlRuntime.h"
+#include "VornXmlReader.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -974,15 +974,6 @@ private:
     }
 };
 
-// External entities and DTDs are never fetched: a codebook is read on its own.
-class NoEntities : public EntityResolver {
-public:
-    InputSource* resolveEntity(const XMLCh* const, const XMLCh* const) override {
-        static const XMLByte nothing[] = {0};
-        return new MemBufInputSource(nothing, 0, "", false);
-    }
-};
-
 std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& sourceName,
                                        std::string& error, std::vector<std::string>& notes,
                                        const DDILoadOptions& options, const FileSource* file) {
@@ -991,20 +982,15 @@ std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& so
     XmlPlatform platform;
     try {
         // The parser goes first: it may still refer to these while destroyed.
-        SecurityManager security;
-        security.setEntityExpansionLimit(100000);
-        NoEntities entities;
+        // A codebook is read on its own: no external DTD or entity.
+        VornXmlReaderGuard guard;
         Handler handler(sourceName, options, file);
         std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
         reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
         reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
-        reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
         reader->setFeature(XMLUni::fgXercesSchema, false);
-        reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-        reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
-        reader->setEntityResolver(&entities);
+        guard.Apply(*reader, &handler);
         reader->setContentHandler(&handler);
-        reader->setErrorHandler(&handler);
         reader->parse(input);
         handler.CheckRead();
         return handler.Finish(notes);
