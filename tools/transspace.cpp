@@ -24,6 +24,7 @@
 #include "XmlIndent.h"
 #include "diff/DictionaryDiff.h"
 #include "diff/DictionaryFacts.h"
+#include "html/CodebookPage.h"
 
 namespace {
 
@@ -139,6 +140,7 @@ struct Options {
     std::string encoding = "utf-8";
     std::string codePage;
     std::string fileId;
+    std::string title;
     std::string contextPath;
     std::string expression;
     std::vector<unsigned short> contextUnits;
@@ -197,8 +199,7 @@ int runDDI(const Options& o) {
 }
 
 // The facts of a data source or of a saved dictionary document.
-DictionaryFacts factsOf(const std::string& path, const std::string& fileId) {
-    const ToolInput input = openShown(path);
+DictionaryFacts factsOf(const ToolInput& input, const std::string& fileId) {
     auto share = [](size_t done, size_t total) { progress.share(done, total); };
     if (input.format == SourceFormat::XML) {
         xercesc::XercesDOMParser parser;
@@ -221,14 +222,29 @@ int runDiff(const Options& o) {
     if (o.file == "-" && o.other == "-")
         throw InputError{"standard input can be only one of the two inputs"};
     progress.start(5);
-    const DictionaryFacts a = factsOf(o.file, o.fileId);
-    const DictionaryFacts b = factsOf(o.other, o.fileId);
+    const DictionaryFacts a = factsOf(openShown(o.file), o.fileId);
+    const DictionaryFacts b = factsOf(openShown(o.other), o.fileId);
     progress.phase("comparing");
     const DictionaryDiff d = compareFacts(a, b);
     const std::string out = o.json ? diffJSON(a, b, d) : diffText(a, b, d);
     progress.finish();
     std::fwrite(out.data(), 1, out.size(), stdout);
     return d.same() ? kOk : kFailure;
+}
+
+int runHTML(const Options& o) {
+    progress.start(3);
+    const ToolInput input = openShown(o.file);
+    const DictionaryFacts facts = factsOf(input, o.fileId);
+    progress.phase("writing the page");
+    PageOptions page;
+    page.title = o.title;
+    page.fileName = baseName(input);
+    page.made = pageDate();
+    const std::string out = codebookPage(facts, page);
+    progress.finish();
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kOk;
 }
 
 void addCodePage(CLI::App* command, Options& o) {
@@ -261,10 +277,10 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, and diff a saved dictionary. \"-\"\n"
-    "  reads standard input. What a codebook could not carry is reported on standard\n"
-    "  error as \"note: ...\" lines. Long work shows its progress on standard error when\n"
-    "  that is a terminal.\n"
+    "  takes any other XML file as a plain document, diff and html a saved dictionary.\n"
+    "  \"-\" reads standard input. What a codebook could not carry is reported on\n"
+    "  standard error as \"note: ...\" lines. Long work shows its progress on standard\n"
+    "  error when that is a terminal.\n"
     "\n"
     "Exit status:\n"
     "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
@@ -273,7 +289,8 @@ const char* const kFooter =
     "Examples:\n"
     "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
     "  transspace dictionary --indent examples/codebook.xml\n"
-    "  transspace diff old.json new.json\n";
+    "  transspace diff old.json new.json\n"
+    "  transspace html examples/survey.json > survey.html\n";
 
 }  // namespace
 
@@ -343,6 +360,15 @@ int main(int argc, char** argv) {
     addFileId(diff, o);
     diff->footer("Example:\n    transspace diff --json old.json new.json\n");
 
+    CLI::App* html = app.add_subcommand(
+        "html", "write a codebook page: one HTML file that shows and searches every variable");
+    html->add_option("FILE", o.file, "a data source (JSON, DDI) or saved dictionary; - for stdin")
+        ->required();
+    html->add_option("--title", o.title,
+                     "the page's title (else the \"Title\" file attribute, else the file name)");
+    addFileId(html, o);
+    html->footer("Example:\n    transspace html examples/codebook.xml > codebook.html\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -364,6 +390,7 @@ int main(int argc, char** argv) {
         bool utf16 = o.encoding == "utf-16";
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
+        if (html->parsed()) return runHTML(o);
         if (xml->parsed())
             return printXML(loadValue(openInput(o.file), !o.noNamespaces, true, ""), utf16,
                             o.indent);
