@@ -14,6 +14,8 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[2]
+CHROMIUM = os.environ.get("TRANSSPACE_CHROMIUM", "/usr/bin/chromium")
+CHROMEDRIVER = os.environ.get("TRANSSPACE_CHROMEDRIVER", "/usr/bin/chromedriver")
 
 
 def pytest_addoption(parser):
@@ -57,7 +59,7 @@ def make_page(tool, workdir):
 
 def browser_options(profile, downloads):
     options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
+    options.binary_location = CHROMIUM
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", "--window-size=1280,900",
@@ -77,7 +79,7 @@ def browser(workdir):
     downloads = workdir / "downloads"
     downloads.mkdir()
     # Debian's driver, named outright: selenium looks for nothing to download.
-    service = Service(executable_path="/usr/bin/chromedriver")
+    service = Service(executable_path=CHROMEDRIVER)
     driver = webdriver.Chrome(service=service, options=browser_options(profile, downloads))
     driver.downloads = downloads
     driver.execute_cdp_cmd("Browser.setDownloadBehavior",
