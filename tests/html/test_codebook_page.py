@@ -6,6 +6,7 @@ import base64
 import csv
 import io
 import json
+import os
 import re
 import subprocess
 import time
@@ -87,8 +88,9 @@ def shown(driver):
 
 def search_for(driver, text):
     box = driver.find_element(By.CSS_SELECTOR, 'input[type="search"]')
-    box.clear()
-    box.send_keys(text)
+    box.send_keys(Keys.ESCAPE)  # the page's own clearing; WebDriver's clear() fires no input
+    if text:
+        box.send_keys(text)
     return box
 
 
@@ -294,3 +296,18 @@ def test_codebook_title_idno_and_print(browser, make_page):
         assert re.search(r"^%s$" % re.escape(name), text, re.M), name
     assert "Are you male or female?" in text
     assert_clean_log(browser, url)
+
+
+def test_screenshot_of_the_example(browser, survey, workdir):
+    """The README's picture: scripts/codebook-screenshot names docs/codebook-page.png."""
+    target = os.environ.get("TRANSSPACE_SCREENSHOT") or str(workdir / "codebook-page.png")
+    open_page(browser, survey)
+    search_for(browser, "sat")
+    wait_for(browser, lambda d: count(d) == "1 of 15 variables", "the search")
+    search_for(browser, "")
+    wait_for(browser, lambda d: count(d) == "15 of 15 variables", "the whole index")
+    browser.find_element(By.CSS_SELECTOR, 'tr[data-variable="satisfaction"]').click()
+    wait_for(browser, lambda d: "Very happy" in detail_text(d), "satisfaction")
+    browser.execute_script("document.activeElement.blur()")
+    assert browser.save_screenshot(target)
+    assert_clean_log(browser, survey)

@@ -265,6 +265,26 @@ expect_input_error "broken.json:3:"
 run "diff, stdin twice" diff - - </dev/null
 expect_input_error "standard input"
 
+# --- html -------------------------------------------------------------------------------
+run "html" html "$survey"
+expect_rc 0
+expect_err ""
+[[ $out == '<!DOCTYPE html>'* ]] || fail "does not start with the doctype"
+expect_out_has "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'sha256-"
+expect_out_has '<title>survey.json</title>'
+expect_out_has '["height","Größe (cm)","numeric","F5.1","F8.3","scale","right","8",null,[],[],[]]'
+run "html --title, escaped" html --title '</title><b>&' - <"$survey"
+expect_rc 0
+expect_out_has '<title>&lt;/title&gt;&lt;b&gt;&amp;</title>'
+expect_out_has '"title":"\u003c/title\u003e\u003cb\u003e\u0026","file":"stdin"'
+run "html of a saved dictionary" html "$work/codebook-dict.xml"
+expect_rc 0
+expect_out_has '<title>Household Survey 2024</title>'
+run "html of a plain XML file" html "$work/shop.xml"
+expect_input_error "shop.xml: an XML document that is neither a DDI codebook nor a dictionary"
+run "html of broken JSON" html "$work/broken.json"
+expect_input_error "broken.json:3:"
+
 # --- progress ---------------------------------------------------------------------------
 # Standard input that arrives late keeps the tool waiting for more than a second.
 slow="(sleep 1.5; cat '$survey') | '$tool' diff - '$survey'"
