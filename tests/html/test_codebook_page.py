@@ -298,6 +298,50 @@ def test_codebook_title_idno_and_print(browser, make_page):
     assert_clean_log(browser, url)
 
 
+def test_large_index_keeps_few_rows_and_the_keys_walk_it_all(browser, make_page):
+    variables = [{"name": "n%d" % i, "label": "Item %d" % i} for i in range(3000)]
+    variables[1]["valueLabels"] = [[k, "code %d" % k] for k in range(120)]
+    url = make_page({"variables": variables}, "large")
+    open_page(browser, url)
+    assert count(browser) == "3000 of 3000 variables"
+    assert len(shown(browser)) < 200
+    # More than 50 value labels: the first 50, and a button for the rest.
+    browser.execute_script("location.hash = '#v=n1'")
+    wait_for(browser, lambda d: "code 49" in detail_text(d), "n1")
+    rows = "#variable .value-labels tbody tr"
+    assert len(browser.find_elements(By.CSS_SELECTOR, rows)) == 50
+    browser.find_element(By.CSS_SELECTOR, "#variable button.more").click()
+    assert len(browser.find_elements(By.CSS_SELECTOR, rows)) == 120
+    # End walks to the last variable, which was not in the document before.
+    first = browser.find_element(By.CSS_SELECTOR, 'tr[data-variable="n0"]')
+    browser.execute_script("arguments[0].focus()", first)
+    first.send_keys(Keys.END)
+    wait_for(browser, lambda d: d.switch_to.active_element.get_attribute("data-variable") ==
+             "n2999", "the last row focused")
+    browser.switch_to.active_element.send_keys(Keys.ARROW_UP, Keys.ARROW_UP, Keys.ENTER)
+    wait_for(browser, lambda d: "Item 2997" in detail_text(d), "n2997 opened")
+    assert len(shown(browser)) < 200
+    # Every word of a search, anywhere in a variable's texts.
+    search_for(browser, "29 ITEM")
+    expected = sum("29" in str(i) for i in range(3000)) + 1  # n1 by its value label "code 29"
+    wait_for(browser, lambda d: count(d) == "%d of 3000 variables" % expected, "the search")
+    assert_clean_log(browser, url)
+
+
+def test_dark_preference(browser, survey):
+    def background():
+        return browser.execute_script("return getComputedStyle(document.body).backgroundColor")
+
+    open_page(browser, survey)
+    light = background()
+    browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+        "features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+    try:
+        assert background() != light
+    finally:
+        browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+
 def test_screenshot_of_the_example(browser, survey, workdir):
     """The README's picture: scripts/codebook-screenshot names docs/codebook-page.png."""
     target = os.environ.get("TRANSSPACE_SCREENSHOT") or str(workdir / "codebook-page.png")
