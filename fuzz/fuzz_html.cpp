@@ -29,8 +29,8 @@ void checkSame(const nlohmann::json& value, const std::string& text) {
     if (validUTF8(text)) FUZZ_CHECK(value.get<std::string>() == text);
 }
 
-VariableFacts variable(const std::string& name, const std::string& label,
-                       const std::string& code, const std::string& attribute) {
+VariableFacts variable(const std::string& name, const std::string& label, const std::string& code,
+                       const std::string& attribute) {
     VariableFacts v;
     v.name = name;
     int field = 0;
@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     DictionaryFacts facts;
     for (std::size_t i = 0; i + 3 < texts.size(); ++i)
-        facts.variables.push_back(variable(std::to_string(i) + texts[i], texts[i + 1],
-                                           texts[i + 2], texts[i + 3]));
+        facts.variables.push_back(
+            variable(std::to_string(i) + texts[i], texts[i + 1], texts[i + 2], texts[i + 3]));
     facts.file[kRowCount] = "none";
     facts.file[kWeightVariable] = "none";
     facts.fileAttributes = {{texts[1], {texts[2]}}};

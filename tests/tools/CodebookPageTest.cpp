@@ -60,12 +60,35 @@ void expectScriptSafe(const std::string& block) {
 }
 
 // Texts made of the pieces that break pages, in random order and number.
+// The empty piece (number 20) stands for a NUL byte.
 std::vector<std::string> hostileTexts(int count) {
-    static const char* const pieces[] = {
-        "</script>", "</SCRIPT ", "<script>", "<!--", "-->", "]]>", "<![CDATA[", "\"", "'",
-        "\\", "&amp;", "<img src=x onerror=alert(1)>", "\xE2\x80\xA8", "\xE2\x80\xA9",
-        "\xF0\x9F\x98\x80", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "\n", "\t", "\x01", "\x7F",
-        "" /* a NUL, below */, "a", " ", "</", "/", "u2028", "\\u003c"};
+    static const char* const pieces[] = {"</script>",
+                                         "</SCRIPT ",
+                                         "<script>",
+                                         "<!--",
+                                         "-->",
+                                         "]]>",
+                                         "<![CDATA[",
+                                         "\"",
+                                         "'",
+                                         "\\",
+                                         "&amp;",
+                                         "<img src=x onerror=alert(1)>",
+                                         "\xE2\x80\xA8",
+                                         "\xE2\x80\xA9",
+                                         "\xF0\x9F\x98\x80",
+                                         "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+                                         "\n",
+                                         "\t",
+                                         "\x01",
+                                         "\x7F",
+                                         "",
+                                         "a",
+                                         " ",
+                                         "</",
+                                         "/",
+                                         "u2028",
+                                         "\\u003c"};
     std::mt19937 random(23);
     std::vector<std::string> texts;
     for (int i = 0; i < count; ++i) {
@@ -100,8 +123,7 @@ TEST(CodebookPage, BytesThatAreNotUTF8BecomeReplacementCharacters) {
         {"a cut sequence at the end", "a\xE2\x80", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"an overlong slash", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"a surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"past U+10FFFF", "\xF4\x90\x80\x80",
-         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

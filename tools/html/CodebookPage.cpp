@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 #include <cstdlib>
 #include <ctime>
+#include <unordered_map>
 #include <vector>
 
 #include "CodebookAssets.h"
@@ -117,8 +117,10 @@ Missing readMissing(std::string_view in) {
             m.values.push_back(std::move(value));
         }
         first = false;
-        if (startsWith(in, ", ")) in.remove_prefix(2);
-        else break;
+        if (startsWith(in, ", "))
+            in.remove_prefix(2);
+        else
+            break;
     }
     return m;
 }
@@ -251,8 +253,10 @@ void writeVariable(Writer& w, const VariableFacts& v) {
             w.item(text);
             if (isMissing(missing, code, numeric)) w.flag(true);
             w.close(']');
-            if (startsWith(labels, ", ")) labels.remove_prefix(2);
-            else break;
+            if (startsWith(labels, ", "))
+                labels.remove_prefix(2);
+            else
+                break;
         }
     }
     w.close(']');
@@ -338,11 +342,15 @@ void appendCodebookJSON(std::string& out, const DictionaryFacts& facts,
     w.key("made");
     w.item(options.made);
     w.key("rows");
-    if (facts.file[kRowCount] == "none") w.null();
-    else w.item(facts.file[kRowCount]);
+    if (facts.file[kRowCount] == "none")
+        w.null();
+    else
+        w.item(facts.file[kRowCount]);
     w.key("weight");
-    if (facts.file[kWeightVariable] == "none") w.null();
-    else w.item(facts.file[kWeightVariable]);
+    if (facts.file[kWeightVariable] == "none")
+        w.null();
+    else
+        w.item(facts.file[kWeightVariable]);
     w.key("attributes");
     w.attributes(facts.fileAttributes);
 
@@ -404,15 +412,20 @@ std::string codebookPage(const DictionaryFacts& facts, const PageOptions& option
         "<meta name=\"color-scheme\" content=\"light dark\">\n<title>";
     // The one dictionary text in markup, escaped as text (the script sets it again).
     for (char c : pageTitle(facts, options)) {
-        if (c == '&') page += "&amp;";
-        else if (c == '<') page += "&lt;";
-        else if (c == '>') page += "&gt;";
-        else page += c;
+        if (c == '&')
+            page += "&amp;";
+        else if (c == '<')
+            page += "&lt;";
+        else if (c == '>')
+            page += "&gt;";
+        else
+            page += c;
     }
     page += "</title>\n<style>";
     page.append(kCodebookStyle, kCodebookStyleSize);
     page += "</style>\n</head>\n<body>\n";
-    page += R"html(<noscript><p class="noscript">This codebook page needs JavaScript to show its variables.</p></noscript>
+    page +=
+        R"html(<noscript><p class="noscript">This codebook page needs JavaScript to show its variables.</p></noscript>
 <header id="top">
 <h1 id="title" dir="auto"></h1>
 <dl id="summary"></dl>
@@ -457,7 +470,8 @@ std::string pageDate() {
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
         long long seconds = 0;
         const char* end = epoch + std::char_traits<char>::length(epoch);
-        if (std::from_chars(epoch, end, seconds).ptr == end) now = static_cast<std::time_t>(seconds);
+        if (std::from_chars(epoch, end, seconds).ptr == end)
+            now = static_cast<std::time_t>(seconds);
     }
     std::tm parts{};
     gmtime_r(&now, &parts);
