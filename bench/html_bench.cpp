@@ -38,9 +38,22 @@ void BM_CodebookPage(benchmark::State& state) {
     SetUTF8Mode(-1);
 }
 
+// The facts alone, read from the source as the diff reads them: the part of
+// the page's time that the diff shares.
+void BM_CodebookPageFacts(benchmark::State& state) {
+    SetUTF8Mode(1);
+    const VORN_DataSource& source = sourceOf(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        DictionaryFacts facts = factsOfSource(source);
+        keep(facts);
+    }
+    SetUTF8Mode(-1);
+}
+
 }  // namespace
 
 // The smallest size is the smoke run's.
 BENCHMARK(BM_CodebookPage)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CodebookPage)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CodebookPage)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CodebookPageFacts)->Arg(100000)->Unit(benchmark::kMillisecond);

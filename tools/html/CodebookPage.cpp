@@ -50,33 +50,40 @@ void appendUnicodeEscape(std::string& out, unsigned code) {
 
 // --- the facts' texts, read back into their parts ------------------------------------
 
-// A text in double quotes as appendQuoted wrote it, from the front of in.
-std::string takeQuoted(std::string_view& in) {
-    std::string out;
+// A text in double quotes as appendQuoted wrote it, from the front of in: a
+// view of the facts when it holds no escape, else decoded into scratch.
+std::string_view takeQuoted(std::string_view& in, std::string& scratch) {
     std::size_t i = 1;  // past the opening quote
+    while (i < in.size() && in[i] != '"' && in[i] != '\\') ++i;
+    if (i >= in.size() || in[i] == '"') {
+        const std::string_view text = in.substr(1, i - 1);
+        in.remove_prefix(std::min(i + 1, in.size()));
+        return text;
+    }
+    scratch.assign(in.data() + 1, i - 1);
     while (i < in.size() && in[i] != '"') {
         if (in[i] != '\\' || i + 1 >= in.size()) {
-            out += in[i++];
+            scratch += in[i++];
             continue;
         }
         const char c = in[i + 1];
         if (c == 'n') {
-            out += '\n';
+            scratch += '\n';
         } else if (c == 't') {
-            out += '\t';
+            scratch += '\t';
         } else if (c == 'u' && i + 5 < in.size()) {
             // appendQuoted escapes only control bytes this way.
             unsigned code = 0;
             std::from_chars(in.data() + i + 2, in.data() + i + 6, code, 16);
-            out += static_cast<char>(code);
+            scratch += static_cast<char>(code);
             i += 4;
         } else {
-            out += c;
+            scratch += c;
         }
         i += 2;
     }
     in.remove_prefix(std::min(i + 1, in.size()));
-    return out;
+    return scratch;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -85,10 +92,10 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 // A value as the facts show it: a quoted string value, or a number or word
 // that runs to the next separator.
-std::string takeValue(std::string_view& in, std::string_view separator) {
-    if (!in.empty() && in.front() == '"') return takeQuoted(in);
+std::string_view takeValue(std::string_view& in, std::string_view separator, std::string& scratch) {
+    if (!in.empty() && in.front() == '"') return takeQuoted(in, scratch);
     const std::size_t end = std::min(in.find(separator), in.find(", "));
-    std::string value(in.substr(0, end));
+    const std::string_view value = in.substr(0, end);
     in.remove_prefix(std::min(end, in.size()));
     return value;
 }
@@ -96,38 +103,9 @@ std::string takeValue(std::string_view& in, std::string_view separator) {
 // A word of the facts: "" stands for the empty word.
 std::string_view word(std::string_view text) { return text == "\"\"" ? std::string_view() : text; }
 
-struct Missing {
-    bool range = false;
-    std::string low, high;
-    std::vector<std::string> values;
-};
-
-Missing readMissing(std::string_view in) {
-    Missing m;
-    if (in == "none") return m;
-    bool first = true;
-    while (!in.empty()) {
-        std::string value = takeValue(in, " thru ");
-        if (first && startsWith(in, " thru ")) {
-            in.remove_prefix(6);
-            m.range = true;
-            m.low = std::move(value);
-            m.high = takeValue(in, ", ");
-        } else {
-            m.values.push_back(std::move(value));
-        }
-        first = false;
-        if (startsWith(in, ", "))
-            in.remove_prefix(2);
-        else
-            break;
-    }
-    return m;
-}
-
 // A number as the facts write it ("#0.###"), "lowest" and "highest" as the
 // ends of the line; NaN for anything else.
-double numberOf(const std::string& text) {
+double numberOf(std::string_view text) {
     if (text == "lowest") return -HUGE_VAL;
     if (text == "highest") return HUGE_VAL;
     double value = NAN;
@@ -137,16 +115,59 @@ double numberOf(const std::string& text) {
     return value;
 }
 
-bool isMissing(const Missing& m, const std::string& code, bool numeric) {
-    for (const std::string& value : m.values)
-        if (value == code) return true;
-    if (!numeric) return false;
-    const double value = numberOf(code);
-    if (m.range && value >= numberOf(m.low) && value <= numberOf(m.high)) return true;
-    for (const std::string& missing : m.values)
-        if (numberOf(missing) == value) return true;
-    return false;
-}
+// A variable's missing values read back from their text; kept from variable
+// to variable, so that its strings keep their room.
+struct Missing {
+    bool range = false;
+    std::string low, high;
+    double lowNumber = 0, highNumber = 0;
+    std::vector<std::string> values;
+    std::vector<double> numbers;
+    std::size_t count = 0;  // of values in use
+    std::string scratch;
+
+    void read(std::string_view in, bool numeric) {
+        range = false;
+        count = 0;
+        if (in == "none") return;
+        bool first = true;
+        while (!in.empty()) {
+            const std::string_view value = takeValue(in, " thru ", scratch);
+            if (first && startsWith(in, " thru ")) {
+                in.remove_prefix(6);
+                range = true;
+                low.assign(value.data(), value.size());
+                high.assign(takeValue(in, ", ", scratch));
+                if (numeric) {
+                    lowNumber = numberOf(low);
+                    highNumber = numberOf(high);
+                }
+            } else {
+                if (count == values.size()) values.emplace_back();
+                values[count].assign(value.data(), value.size());
+                numbers.resize(values.size());
+                if (numeric) numbers[count] = numberOf(value);
+                ++count;
+            }
+            first = false;
+            if (startsWith(in, ", "))
+                in.remove_prefix(2);
+            else
+                break;
+        }
+    }
+
+    bool holds(std::string_view code, bool numeric) const {
+        for (std::size_t k = 0; k < count; ++k)
+            if (values[k] == code) return true;
+        if (!numeric || (!range && count == 0)) return false;
+        const double value = numberOf(code);
+        if (range && value >= lowNumber && value <= highNumber) return true;
+        for (std::size_t k = 0; k < count; ++k)
+            if (numbers[k] == value) return true;
+        return false;
+    }
+};
 
 class Writer {
 public:
@@ -213,21 +234,27 @@ private:
     bool first = true;
 };
 
-void writeVariable(Writer& w, const VariableFacts& v) {
+struct Scratch {
+    Missing missing;
+    std::string code, text;
+};
+
+void writeVariable(Writer& w, const VariableFacts& v, Scratch& scratch) {
     w.open('[');
     w.item(v.name);
     std::string_view label = v.field(kLabel);
     if (label == "none") {
         w.null();
     } else {
-        w.item(takeQuoted(label));
+        w.item(takeQuoted(label, scratch.text));
     }
     for (int f : {kType, kFormat, kWriteFormat}) w.item(v.field(f));
     for (int f : {kMeasurementLevel, kAlignment}) w.item(word(v.field(f)));
     w.item(v.field(kDisplayWidth));
 
-    const Missing missing = readMissing(v.field(kMissingValues));
     const bool numeric = v.field(kType) == "numeric";
+    Missing& missing = scratch.missing;
+    missing.read(v.field(kMissingValues), numeric);
     if (missing.range) {
         w.open('[');
         w.item(missing.low);
@@ -237,21 +264,20 @@ void writeVariable(Writer& w, const VariableFacts& v) {
         w.null();
     }
     w.open('[');
-    for (const std::string& value : missing.values) w.item(value);
+    for (std::size_t k = 0; k < missing.count; ++k) w.item(missing.values[k]);
     w.close(']');
 
     w.open('[');
     std::string_view labels = v.field(kValueLabels);
     if (labels != "none") {
         while (!labels.empty()) {
-            const std::string code = takeValue(labels, " = ");
+            const std::string_view code = takeValue(labels, " = ", scratch.code);
             if (!startsWith(labels, " = ")) break;
             labels.remove_prefix(3);
-            const std::string text = takeQuoted(labels);
             w.open('[');
             w.item(code);
-            w.item(text);
-            if (isMissing(missing, code, numeric)) w.flag(true);
+            w.item(takeQuoted(labels, scratch.text));
+            if (missing.holds(code, numeric)) w.flag(true);
             w.close(']');
             if (startsWith(labels, ", "))
                 labels.remove_prefix(2);
@@ -380,8 +406,9 @@ void appendCodebookJSON(std::string& out, const DictionaryFacts& facts,
 
     w.key("variables");
     w.open('[');
+    Scratch scratch;
     for (const VariableFacts& v : facts.variables) {
-        writeVariable(w, v);
+        writeVariable(w, v, scratch);
         out += '\n';  // one variable a line: easy on editors and diffs of pages
     }
     w.close(']');
