@@ -148,6 +148,12 @@ def test_search_finds_names_labels_value_labels_and_folds_case(browser, survey):
     browser.find_element(By.TAG_NAME, "h1").click()
     browser.find_element(By.TAG_NAME, "body").send_keys("/")
     assert browser.switch_to.active_element == box
+    # The down arrow goes on to the first row, which alone is in the tab order.
+    box.send_keys(Keys.ARROW_DOWN)
+    assert browser.switch_to.active_element.get_attribute("data-variable") == "id"
+    assert browser.execute_script(
+        "return [...document.querySelectorAll('#rows tr[tabindex=\"0\"]')]"
+        ".map(tr => tr.dataset.variable)") == ["id"]
     assert_clean_log(browser, survey)
 
 

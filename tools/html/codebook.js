@@ -179,7 +179,7 @@
   function makeRow(i) {
     const v = vars[i];
     const tr = el("tr", null, "row");
-    tr.tabIndex = 0;
+    tr.tabIndex = -1;
     tr.dataset.variable = v[NAME];
     tr.dataset.index = String(i);
     if (i === openIndex) tr.setAttribute("aria-current", "true");
@@ -216,6 +216,11 @@
     topSpacer.style.height = first * rowHeight + "px";
     bottomSpacer.style.height = (n - last) * rowHeight + "px";
     rows.replaceChildren(topSpacer, ...made, bottomSpacer);
+    // One row is in the tab order (the focused one, else the first in view);
+    // the arrow keys walk the rest.
+    const roving = made.find((tr) => Number(tr.dataset.index) === focusIndex) ||
+      made[Math.min(made.length - 1, Math.floor(scroller.scrollTop / rowHeight) - first)];
+    if (roving) roving.tabIndex = 0;
     if (hadFocus && focusIndex >= 0) {
       const again = rows.querySelector(`tr[data-index="${focusIndex}"]`);
       if (again) again.focus({ preventScroll: true });
