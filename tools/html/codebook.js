@@ -531,10 +531,13 @@
   // Marks for scripts/page-figures: the index is in the page, then on screen
   // (the frame after the one that drew it), then the search is ready.
   performance.mark("codebook-index");
-  requestAnimationFrame(() => requestAnimationFrame(() => performance.mark("codebook-painted")));
-  // The search texts are made while the reader looks at the first rows.
-  setTimeout(() => {
-    prepare();
-    performance.mark("codebook-search-ready");
-  }, 0);
+  requestAnimationFrame(() => requestAnimationFrame(() => {
+    performance.mark("codebook-painted");
+    // The search texts are made once the first rows are on screen (a search
+    // typed sooner makes them itself).
+    setTimeout(() => {
+      prepare();
+      performance.mark("codebook-search-ready");
+    }, 0);
+  }));
 })();
