@@ -196,6 +196,9 @@
     return tr;
   }
 
+  // The rows in the document by position; a row that stays in view stays the
+  // same element, so that focus and the reader's place survive a scroll.
+  let shownRows = new Map();
   function render() {
     const n = view.length;
     if (!rowHeight) {
@@ -206,26 +209,35 @@
       const probe = makeRow(view[0]);
       rows.replaceChildren(probe);
       rowHeight = probe.getBoundingClientRect().height || 24;
+      rows.replaceChildren(topSpacer, bottomSpacer);
     }
     const height = scroller.clientHeight || window.innerHeight;
     const first = Math.max(0, Math.floor(scroller.scrollTop / rowHeight) - MARGIN_ROWS);
     const last = Math.min(n, Math.ceil((scroller.scrollTop + height) / rowHeight) + MARGIN_ROWS);
-    const hadFocus = rows.contains(document.activeElement);
-    const made = [];
-    for (let k = first; k < last; ++k) made.push(makeRow(view[k]));
+    const wanted = new Map();
+    for (let k = first; k < last; ++k) {
+      const i = view[k];
+      wanted.set(i, shownRows.get(i) || makeRow(i));
+    }
+    for (const [i, tr] of shownRows) if (!wanted.has(i)) tr.remove();
+    // Both lists are in file order: only the new rows need a place.
+    let next = topSpacer.nextSibling;
+    for (const tr of wanted.values()) {
+      if (tr === next) next = next.nextSibling;
+      else rows.insertBefore(tr, next);
+    }
+    shownRows = wanted;
     topSpacer.style.height = first * rowHeight + "px";
     bottomSpacer.style.height = (n - last) * rowHeight + "px";
-    rows.replaceChildren(topSpacer, ...made, bottomSpacer);
     // One row is in the tab order (the focused one, else the first in view);
     // the arrow keys walk the rest.
-    const roving = made.find((tr) => Number(tr.dataset.index) === focusIndex) ||
-      made[Math.min(made.length - 1, Math.floor(scroller.scrollTop / rowHeight) - first)];
-    if (roving) roving.tabIndex = 0;
-    if (hadFocus && focusIndex >= 0) {
-      const again = rows.querySelector(`tr[data-index="${focusIndex}"]`);
-      if (again) again.focus({ preventScroll: true });
+    let roving = shownRows.get(focusIndex);
+    if (!roving && n > 0) {
+      roving = shownRows.get(view[Math.min(n - 1, Math.floor(scroller.scrollTop / rowHeight))]);
     }
+    for (const tr of shownRows.values()) tr.tabIndex = tr === roving ? 0 : -1;
   }
+
 
   let scrollFrame = 0;
   scroller.addEventListener("scroll", () => {
