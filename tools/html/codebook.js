@@ -97,7 +97,8 @@
     button.setAttribute("aria-pressed", "false");
     button.append(textEl("span", set[0], "set-name"));
     const kind = set[1] ? "multiple-response set" : "set";
-    button.append(el("span", ` ${kind}, ${set[3].length} variables`, "set-size"));
+    const members = set[3].length === 1 ? "1 variable" : `${set[3].length} variables`;
+    button.append(el("span", ` ${kind}, ${members}`, "set-size"));
     li.append(button);
     if (set[2]) li.append(textEl("span", set[2], "set-details"));
     button.addEventListener("click", () => chooseSet(s));
