@@ -306,11 +306,17 @@ std::string pageTitle(const DictionaryFacts& facts, const PageOptions& options) 
     return options.fileName;
 }
 
-// The bytes that appendScriptString must look at; the rest are copied in runs.
-bool plainByte(unsigned char byte) {
-    return byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\' && byte != '<' &&
-           byte != '>' && byte != '&';
-}
+// The bytes that appendScriptString must look at (the rest are copied in
+// runs): control bytes, quote, backslash, <, >, &, DEL and every byte of a
+// multibyte sequence.
+struct PlainBytes {
+    bool plain[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0x20; c < 0x7f; ++c)
+            plain[c] = c != '"' && c != '\\' && c != '<' && c != '>' && c != '&';
+    }
+};
+constexpr PlainBytes kPlainBytes;
 
 }  // namespace
 
@@ -319,7 +325,7 @@ void appendScriptString(std::string& out, std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         std::size_t run = i;
-        while (run < utf8.size() && plainByte(static_cast<unsigned char>(utf8[run]))) ++run;
+        while (run < utf8.size() && kPlainBytes.plain[static_cast<unsigned char>(utf8[run])]) ++run;
         out.append(utf8.data() + i, run - i);
         i = run;
         if (i == utf8.size()) break;
@@ -383,9 +389,11 @@ void appendCodebookJSON(std::string& out, const DictionaryFacts& facts,
     // Members travel as positions in the file, so the page matches them
     // exactly; a member the dictionary does not hold is left out.
     std::unordered_map<std::string_view, std::size_t> positions;
-    positions.reserve(facts.variables.size());
-    for (std::size_t i = 0; i < facts.variables.size(); ++i)
-        positions.emplace(facts.variables[i].name, i);
+    if (!facts.sets.empty()) {
+        positions.reserve(facts.variables.size());
+        for (std::size_t i = 0; i < facts.variables.size(); ++i)
+            positions.emplace(facts.variables[i].name, i);
+    }
     w.key("sets");
     w.open('[');
     for (const FactsSet& set : facts.sets) {
