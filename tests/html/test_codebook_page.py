@@ -119,7 +119,9 @@ def test_example_opens_with_every_variable(browser, survey):
     names = shown(browser)
     assert names[:3] == ["id", "age", "sex"] and names[-1] == "wgt"
     header = browser.find_element(By.TAG_NAME, "header").text
-    for fact in ("survey.json", "Variables", "15", "Rows", "1500", "wgt", "Household panel"):
+    # SOURCE_DATE_EPOCH=1765000000 (conftest) is the day the page was made.
+    for fact in ("survey.json", "Variables", "15", "Rows", "1500", "wgt", "Household panel",
+                 "Made", "2025-12-06"):
         assert fact in header
     # The weight is a link to its variable.
     browser.find_element(By.CSS_SELECTOR, '#summary a[href="#v=wgt"]').click()

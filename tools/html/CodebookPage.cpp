@@ -1,5 +1,6 @@
 #include "CodebookPage.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>

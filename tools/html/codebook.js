@@ -79,7 +79,8 @@
     summary.append(dd);
   }
   addFact("File", facts.file);
-  $("made").textContent = "Made " + facts.made + " by transspace html.";
+  addFact("Made", facts.made);
+  $("made").textContent = "Made by transspace html.";
 
   // --- sets ---------------------------------------------------------------------
 
