@@ -52,14 +52,17 @@
   document.title = facts.title;
   $("title").textContent = facts.title;
   const summary = $("summary");
+  // Each term with its values in a group of its own, so that a line breaks between facts.
   const addFact = (term, ...values) => {
-    summary.append(el("dt", term));
+    const group = el("div");
+    group.append(el("dt", term));
     for (const value of values) {
       const dd = el("dd");
       if (value instanceof Node) dd.append(value);
       else dd.append(textEl("span", value));
-      summary.append(dd);
+      group.append(dd);
     }
+    summary.append(group);
   };
   const idno = facts.attributes.find((a) => a[0] === "IDNo");
   if (idno && idno[1].length) addFact("IDNo", ...idno[1]);
@@ -68,15 +71,16 @@
   if (facts.weight !== null) addFact("Weight", weight >= 0 ? variableLink(weight) : facts.weight);
   for (const [name, values] of facts.attributes) {
     if (name === "Title" || name === "IDNo") continue;
-    const term = textEl("dt", name);
-    summary.append(term);
+    const group = el("div");
+    group.append(textEl("dt", name));
     const dd = el("dd");
     if (values.length === 0) dd.append(el("span", "(no values)", "none"));
     values.forEach((value, k) => {
       if (k) dd.append("; ");
       dd.append(textEl("span", value));
     });
-    summary.append(dd);
+    group.append(dd);
+    summary.append(group);
   }
   addFact("File", facts.file);
   addFact("Made", facts.made);
