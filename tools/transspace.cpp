@@ -199,7 +199,8 @@ int runDDI(const Options& o) {
 }
 
 // The facts of a data source or of a saved dictionary document.
-DictionaryFacts factsOf(const ToolInput& input, const std::string& fileId) {
+DictionaryFacts factsOf(const std::string& path, const std::string& fileId) {
+    const ToolInput input = openShown(path);
     auto share = [](size_t done, size_t total) { progress.share(done, total); };
     if (input.format == SourceFormat::XML) {
         xercesc::XercesDOMParser parser;
@@ -222,8 +223,8 @@ int runDiff(const Options& o) {
     if (o.file == "-" && o.other == "-")
         throw InputError{"standard input can be only one of the two inputs"};
     progress.start(5);
-    const DictionaryFacts a = factsOf(openShown(o.file), o.fileId);
-    const DictionaryFacts b = factsOf(openShown(o.other), o.fileId);
+    const DictionaryFacts a = factsOf(o.file, o.fileId);
+    const DictionaryFacts b = factsOf(o.other, o.fileId);
     progress.phase("comparing");
     const DictionaryDiff d = compareFacts(a, b);
     const std::string out = o.json ? diffJSON(a, b, d) : diffText(a, b, d);
@@ -234,12 +235,13 @@ int runDiff(const Options& o) {
 
 int runHTML(const Options& o) {
     progress.start(3);
-    const ToolInput input = openShown(o.file);
-    const DictionaryFacts facts = factsOf(input, o.fileId);
+    const DictionaryFacts facts = factsOf(o.file, o.fileId);
     progress.phase("writing the page");
     PageOptions page;
     page.title = o.title;
-    page.fileName = baseName(input);
+    const size_t slash = o.file.find_last_of('/');
+    page.fileName =
+        o.file == "-" ? "stdin" : o.file.substr(slash == std::string::npos ? 0 : slash + 1);
     page.made = pageDate();
     const std::string out = codebookPage(facts, page);
     progress.finish();
