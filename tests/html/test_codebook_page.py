@@ -286,6 +286,13 @@ def test_a_source_and_its_saved_dictionary_show_the_same_facts(tool, workdir, ma
     assert data(make_page(SURVEY, "from-source")) == data(make_page(saved, "from-dictionary"))
 
 
+def pdf_text(browser):
+    """The page printed to PDF (the WebDriver print command), as pdftotext reads it."""
+    pdf = base64.b64decode(browser.print_page())
+    return subprocess.run(["pdftotext", "-", "-"], input=pdf, stdout=subprocess.PIPE,
+                          check=True).stdout.decode("utf-8").replace("\f", "\n")
+
+
 def test_codebook_title_idno_and_print(browser, make_page):
     url = make_page(CODEBOOK, "codebook")
     open_page(browser, url)
@@ -297,13 +304,17 @@ def test_codebook_title_idno_and_print(browser, make_page):
     # A small index keeps its printed form ready.
     wait_for(browser, lambda d: len(d.find_elements(By.CSS_SELECTOR, "#print article")) ==
              len(names), "the printed variables")
-    pdf = base64.b64decode(browser.print_page())
-    text = subprocess.run(["pdftotext", "-", "-"], input=pdf, stdout=subprocess.PIPE,
-                          check=True).stdout.decode("utf-8").replace("\f", "\n")
+    text = pdf_text(browser)
     assert "Household Survey 2024" in text
     for name in names:
         assert re.search(r"^%s$" % re.escape(name), text, re.M), name
     assert "Are you male or female?" in text
+    # A filtered index prints only its variables.
+    search_for(browser, "visited")
+    wait_for(browser, lambda d: len(d.find_elements(By.CSS_SELECTOR, "#print article")) == 2,
+             "the printed search")
+    text = pdf_text(browser)
+    assert re.search(r"^shop2$", text, re.M) and not re.search(r"^income$", text, re.M)
     assert_clean_log(browser, url)
 
 
