@@ -182,19 +182,24 @@ private:
 
 // --- from a data source ---------------------------------------------------------
 
-void appendAttributes(std::string& out, const DatasourceAttributes& attributes) {
+void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
+                      std::vector<FactsAttribute>& list) {
     const unsigned n = attributes.Size();
     if (n == 0) {
         out += "none";
         return;
     }
+    list.reserve(n);
     for (unsigned i = 0; i < n; ++i) {
         if (i > 0) out += "; ";
-        out += attributes.Name(i).c_str();
+        list.emplace_back();
+        list.back().name = attributes.Name(i).c_str();
+        out += list.back().name;
         const std::vector<std::string> values = attributes.Values(i);
         for (std::size_t k = 0; k < values.size(); ++k) {
             out += k == 0 ? ": " : ", ";
             appendQuoted(out, values[k].c_str());
+            list.back().values.emplace_back(values[k].c_str());
         }
     }
     if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
@@ -291,11 +296,12 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         }
     }
     close();
-    appendAttributes(out, v.GetAttributes());
+    appendAttributes(out, v.GetAttributes(), facts.attributes);
     close();
 }
 
-void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which) {
+void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which,
+                      std::vector<FactsSet>& list) {
     const std::vector<VariableSet> sets = VariableSets(source, which);
     if (sets.empty()) {
         out += "none";
@@ -304,7 +310,11 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const VariableSet& set = sets[i];
         if (i > 0) out += "; ";
-        out += set.GetName(VariableSet::KeepCase).c_str();
+        list.emplace_back();
+        FactsSet& listed = list.back();
+        listed.name = set.GetName(VariableSet::KeepCase).c_str();
+        listed.multipleResponse = which == MultipleResponseSets;
+        out += listed.name;
         if (which == MultipleResponseSets) {
             std::string parts;
             if (set.GetType() == VariableSet::DichotomySet) {
@@ -324,6 +334,7 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
                 appendQuoted(parts, set.GetLabel().c_str());
             }
             if (!parts.empty()) out += " [" + parts + "]";
+            listed.details = std::move(parts);
         }
         out += ':';
         bool first = true;
@@ -331,7 +342,8 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
             const int k = source.FindVarIndex(member.c_str(), 0);
             if (k == -1) continue;
             out += first ? " " : ", ";
-            out += source.GetVariable(k).GetName();
+            listed.members.emplace_back(source.GetVariable(k).GetName());
+            out += listed.members.back();
             first = false;
         }
     }
@@ -548,7 +560,8 @@ void appendDocumentFormat(std::string& out, const DOMElement* e, DocumentNumbers
                  numbers.integer(e, u"decimals"));
 }
 
-void appendDocumentAttributes(std::string& out, const DOMElement* set, DocumentNumbers& numbers) {
+void appendDocumentAttributes(std::string& out, const DOMElement* set, DocumentNumbers& numbers,
+                              std::vector<FactsAttribute>& list) {
     if (set == nullptr) {
         out += "none";
         return;
@@ -557,11 +570,14 @@ void appendDocumentAttributes(std::string& out, const DOMElement* set, DocumentN
     for (const DOMElement* a = set->getFirstElementChild(); a; a = a->getNextElementSibling()) {
         if (!named(a, u"attribute")) continue;
         appendSeparator(out, start, "; ");
-        appendUTF8(out, a->getAttribute(u"name"));
+        list.emplace_back();
+        appendUTF8(list.back().name, a->getAttribute(u"name"));
+        out += list.back().name;
         bool first = true;
         for (const DOMElement* v = a->getFirstElementChild(); v; v = v->getNextElementSibling()) {
             out += first ? ": " : ", ";
-            appendQuotedAttribute(out, v, u"value");
+            list.back().values.push_back(text(v, u"value"));
+            appendQuoted(out, list.back().values.back());
             first = false;
         }
     }
@@ -645,19 +661,21 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
         }
     }
     close();
-    appendDocumentAttributes(out, attributes, numbers);
+    appendDocumentAttributes(out, attributes, numbers, facts.attributes);
     close();
 }
 
-void appendDocumentSet(std::string& out, const DOMElement* set) {
+void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed) {
     appendSeparator(out, 0, "; ");
-    appendUTF8(out, set->getAttribute(u"name"));
+    appendUTF8(listed.name, set->getAttribute(u"name"));
+    out += listed.name;
     std::string parts;
     std::string members;
     for (const DOMElement* c = set->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variableSetVariable") || named(c, u"multipleResponseSetVariable")) {
             members += members.empty() ? " " : ", ";
-            appendUTF8(members, c->getAttribute(u"name"));
+            listed.members.push_back(text(c, u"name"));
+            members += listed.members.back();
             continue;
         }
         appendSeparator(parts, 0, ", ");
@@ -676,6 +694,7 @@ void appendDocumentSet(std::string& out, const DOMElement* set) {
     if (!parts.empty()) out += " [" + parts + "]";
     out += ':';
     out += members;
+    listed.details = std::move(parts);
 }
 
 }  // namespace
@@ -693,9 +712,9 @@ DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress
     facts.file[kRowCount] = rows < 0 ? "none" : std::to_string(rows);
     const int weight = source.GetWeightVarIndex();
     facts.file[kWeightVariable] = weight < 0 ? "none" : source.GetVariable(weight).GetName();
-    appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets);
-    appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets);
-    appendAttributes(facts.file[kFileAttributes], source.GetAttributes());
+    appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets, facts.sets);
+    appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets, facts.sets);
+    appendAttributes(facts.file[kFileAttributes], source.GetAttributes(), facts.fileAttributes);
     facts.file[kExtensions] = sourceExtensions(source);
     return facts;
 }
@@ -724,6 +743,7 @@ bool factsOfDocument(const DOMDocument& document, DictionaryFacts& facts, std::s
                                 : "none";
     facts.file[kWeightVariable] = "none";
     const DOMElement* fileAttributes = nullptr;
+    std::vector<FactsSet> multipleResponse;
     for (const DOMElement* c = root->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variable")) {
             auto found = labelSets.find(c->getAttribute(u"name"));
@@ -735,9 +755,12 @@ bool factsOfDocument(const DOMDocument& document, DictionaryFacts& facts, std::s
         } else if (named(c, u"weightVariable")) {
             facts.file[kWeightVariable] = text(c, u"name");
         } else if (named(c, u"variableSet")) {
-            appendDocumentSet(facts.file[kVariableSets], c);
+            facts.sets.emplace_back();
+            appendDocumentSet(facts.file[kVariableSets], c, facts.sets.back());
         } else if (named(c, u"multipleResponseSet")) {
-            appendDocumentSet(facts.file[kMultipleResponseSets], c);
+            multipleResponse.emplace_back();
+            multipleResponse.back().multipleResponse = true;
+            appendDocumentSet(facts.file[kMultipleResponseSets], c, multipleResponse.back());
         } else if (named(c, u"attributeSet")) {
             fileAttributes = c;
         } else if (named(c, u"extension")) {
@@ -749,6 +772,8 @@ bool factsOfDocument(const DOMDocument& document, DictionaryFacts& facts, std::s
     }
     for (int f : {kVariableSets, kMultipleResponseSets, kExtensions})
         if (facts.file[f].empty()) facts.file[f] = "none";
-    appendDocumentAttributes(facts.file[kFileAttributes], fileAttributes, numbers);
+    for (FactsSet& set : multipleResponse) facts.sets.push_back(std::move(set));
+    appendDocumentAttributes(facts.file[kFileAttributes], fileAttributes, numbers,
+                             facts.fileAttributes);
     return true;
 }

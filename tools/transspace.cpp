@@ -26,6 +26,7 @@
 #include "XmlIndent.h"
 #include "diff/DictionaryDiff.h"
 #include "diff/DictionaryFacts.h"
+#include "html/CodebookPage.h"
 
 namespace {
 
@@ -142,6 +143,7 @@ struct Options {
     std::string encoding = "utf-8";
     std::string codePage;
     std::string fileId;
+    std::string title;
     std::string contextPath;
     std::string expression;
     std::vector<unsigned short> contextUnits;
@@ -235,6 +237,22 @@ int runDiff(const Options& o) {
     return d.same() ? kOk : kFailure;
 }
 
+int runHTML(const Options& o) {
+    progress.start(3);
+    const DictionaryFacts facts = factsOf(o.file, o.fileId);
+    progress.phase("writing the page");
+    PageOptions page;
+    page.title = o.title;
+    const size_t slash = o.file.find_last_of('/');
+    page.fileName =
+        o.file == "-" ? "stdin" : o.file.substr(slash == std::string::npos ? 0 : slash + 1);
+    page.made = pageDate();
+    const std::string out = codebookPage(facts, page);
+    progress.finish();
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kOk;
+}
+
 void addCodePage(CLI::App* command, Options& o) {
     command->add_option("--code-page", o.codePage,
                         "run the host in this code page instead of UTF-8 mode");
@@ -278,15 +296,15 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, diff a saved dictionary, validate\n"
-    "  a dictionary or a DDI Codebook 2.5 codebook. A saved dictionary (the output of\n"
-    "  dictionary) is read without namespace processing, as the library built it, so\n"
-    "  it answers the queries its source answers; other XML is read with namespaces.\n"
-    "  \"-\" reads standard input. What a codebook could not carry is reported on\n"
-    "  standard error as \"note: ...\" lines. Long work shows its progress on standard\n"
-    "  error when that is a terminal. An XML file's external DTD is not loaded, and a\n"
-    "  reference to an external entity is an error: nothing a document names is\n"
-    "  opened.\n"
+    "  takes any other XML file as a plain document, diff and html a saved dictionary,\n"
+    "  validate a dictionary or a DDI Codebook 2.5 codebook. A saved dictionary (the\n"
+    "  output of dictionary) is read without namespace processing, as the library\n"
+    "  built it, so it answers the queries its source answers; other XML is read with\n"
+    "  namespaces. \"-\" reads standard input. What a codebook could not carry is\n"
+    "  reported on standard error as \"note: ...\" lines. Long work shows its progress\n"
+    "  on standard error when that is a terminal. An XML file's external DTD is not\n"
+    "  loaded, and a reference to an external entity is an error: nothing a document\n"
+    "  names is opened.\n"
     "\n"
     "Exit status:\n"
     "  0 done (diff: the same; validate: every file valid); 1 the library's failure\n"
@@ -297,7 +315,8 @@ const char* const kFooter =
     "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
     "  transspace dictionary --indent examples/codebook.xml\n"
     "  transspace diff old.json new.json\n"
-    "  transspace validate examples/codebook.xml\n";
+    "  transspace validate examples/codebook.xml\n"
+    "  transspace html examples/survey.json > survey.html\n";
 
 }  // namespace
 
@@ -376,6 +395,15 @@ int main(int argc, char** argv) {
         "Each problem is printed on standard output as FILE:LINE:COLUMN: message.\n\n"
         "Example:\n    transspace validate examples/codebook.xml\n");
 
+    CLI::App* html = app.add_subcommand(
+        "html", "write a codebook page: one HTML file that shows and searches every variable");
+    html->add_option("FILE", o.file, "a data source (JSON, DDI) or saved dictionary; - for stdin")
+        ->required();
+    html->add_option("--title", o.title,
+                     "the page's title (else the \"Title\" file attribute, else the file name)");
+    addFileId(html, o);
+    html->footer("Example:\n    transspace html examples/codebook.xml > codebook.html\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -399,6 +427,7 @@ int main(int argc, char** argv) {
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
         if (validate->parsed()) return validateFiles(o.files);
+        if (html->parsed()) return runHTML(o);
         if (xml->parsed()) {
             const ToolInput input = openInput(o.file);
             return printXML(loadValue(input, namespacesFor(input, o), true, ""), utf16, o.indent);

@@ -408,6 +408,39 @@ expect_input_error "parameter.xml:2:[0-9]+: the external entity \"$work/declares
 printf '<!DOCTYPE r [<!ENTITY i "in">]><r>&i;</r>' >"$work/internal.xml"
 run "an internal entity" query "$work/internal.xml" / "string(/r)"
 expect_out "in"
+# --- html -------------------------------------------------------------------------------
+run "html" html "$survey"
+expect_rc 0
+expect_err ""
+[[ $out == '<!DOCTYPE html>'* ]] || fail "does not start with the doctype"
+expect_out_has "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'sha256-"
+expect_out_has '<title>survey.json</title>'
+expect_out_has '["height","Größe (cm)","numeric","F5.1","F8.3","scale","right","8",null,[],[],[]]'
+expect_out_has '<noscript>'
+# The policy's hashes are those of the page's own script and style sheet, or
+# the browser would run neither.
+/usr/bin/python3 - "$work/out" <<'PY' || fail "the CSP hashes do not match the inline script and style"
+import base64, hashlib, re, sys
+page = open(sys.argv[1], encoding="utf-8").read()
+def digest(text):
+    return "sha256-" + base64.b64encode(hashlib.sha256(text.encode("utf-8")).digest()).decode()
+script = re.findall(r"<script>(.*?)</script>", page, re.S)
+style = re.findall(r"<style>(.*?)</style>", page, re.S)
+policy = re.search(r"script-src '([^']*)'; style-src '([^']*)'", page)
+sys.exit(0 if len(script) == 1 and len(style) == 1 and
+         policy.groups() == (digest(script[0]), digest(style[0])) else 1)
+PY
+run "html --title, escaped" html --title '</title><b>&' - <"$survey"
+expect_rc 0
+expect_out_has '<title>&lt;/title&gt;&lt;b&gt;&amp;</title>'
+expect_out_has '"title":"\u003c/title\u003e\u003cb\u003e\u0026","file":"stdin"'
+run "html of a saved dictionary" html "$work/codebook-dict.xml"
+expect_rc 0
+expect_out_has '<title>Household Survey 2024</title>'
+run "html of a plain XML file" html "$work/shop.xml"
+expect_input_error "shop.xml: an XML document that is neither a DDI codebook nor a dictionary"
+run "html of broken JSON" html "$work/broken.json"
+expect_input_error "broken.json:3:"
 
 # --- progress ---------------------------------------------------------------------------
 # Standard input that arrives late keeps the tool waiting for more than a second.
