@@ -220,7 +220,6 @@ void BM_BareXercesBuild(benchmark::State& state) {
     SetUTF8Mode(-1);
 }
 
-
 // What a host waits for before its first answer: the dictionary value built
 // from the data source and one by-name query, against the bare build alone.
 void BM_DictionaryBuildFirstQuery(benchmark::State& state) {

@@ -41,7 +41,9 @@ using namespace XALAN_CPP_NAMESPACE;
 
 namespace {
 
-std::u16string utf16Of(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string utf16Of(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 std::u16string copyOf(const XalanDOMString& s) { return std::u16string(s.c_str(), s.length()); }
 
@@ -127,7 +129,8 @@ struct Expected {
 };
 
 std::u16string utf16Text(const unsigned short* text) {
-    return text == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text));
+    return text == nullptr ? std::u16string()
+                           : std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
 const Expected& expectedOf(int n) {
@@ -142,7 +145,8 @@ const Expected& expectedOf(int n) {
     TransValue::releaseString(label);
     TransStringList* list = value.asStringList(path, TransString("missingValue/@data"));
     if (list != nullptr)
-        for (unsigned i = 0; i < list->size(); ++i) e.missing.push_back(utf16Text(list->asUTF16(i)));
+        for (unsigned i = 0; i < list->size(); ++i)
+            e.missing.push_back(utf16Text(list->asUTF16(i)));
     TransValue::releaseStringList(list);
     e.width = value.asDouble(path, TransString("number(@displayWidth)"));
     return kept.emplace(n, e).first->second;
@@ -262,8 +266,9 @@ void BM_QueryStringUnindexed(benchmark::State& state) {
     const TransString path =
         mbcsString("/dictionary/variable[@name = 'v" + std::to_string(n - 1) + "']");
     const TransString label("@label");
-    if (!same(state, utf16Text(TransString(takeUTF8(value.asString(path, label)).c_str())
-                                   .asUTF16()) == expectedOf(n).label,
+    if (!same(state,
+              utf16Text(TransString(takeUTF8(value.asString(path, label)).c_str()).asUTF16()) ==
+                  expectedOf(n).label,
               "label"))
         return;
     for (auto _ : state) {
@@ -400,14 +405,17 @@ void registerQueries() {
         benchmark::RegisterBenchmark("BM_QueryString", BM_QueryString)->Arg(n)->Unit(unit);
         if (!big)
             benchmark::RegisterBenchmark("BM_QueryStringUnindexed", BM_QueryStringUnindexed)
-                ->Arg(n)->Unit(unit);
+                ->Arg(n)
+                ->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanString", BM_BareXalanString)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_Libxml2String", BM_Libxml2String)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_QueryStringList", BM_QueryStringList)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanStringList", BM_BareXalanStringList)
-            ->Arg(n)->Unit(unit);
+            ->Arg(n)
+            ->Unit(unit);
         benchmark::RegisterBenchmark("BM_Libxml2StringList", BM_Libxml2StringList)
-            ->Arg(n)->Unit(unit);
+            ->Arg(n)
+            ->Unit(unit);
         benchmark::RegisterBenchmark("BM_QueryDouble", BM_QueryDouble)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanDouble", BM_BareXalanDouble)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_Libxml2Double", BM_Libxml2Double)->Arg(n)->Unit(unit);
@@ -415,7 +423,8 @@ void registerQueries() {
         // 100,000 variables, so only on request there.
         if (!big || std::getenv("TRANSSPACE_BENCH_LITERAL_100K") != nullptr) {
             auto* b = benchmark::RegisterBenchmark("BM_LiteralQueryString", BM_LiteralQueryString)
-                          ->Arg(n)->Unit(ms);
+                          ->Arg(n)
+                          ->Unit(ms);
             if (big) b->Iterations(1);
         }
     }

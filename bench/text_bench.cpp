@@ -23,8 +23,12 @@ struct CodePage {
     const char* unit;  // "Gr\u00f6\u00dfe 12 m\u00b2" in that code page
 };
 
-const CodePage codePages[] = {{"UTF-8", "Gr\xc3\xb6\xc3\x9f" "e 12 m\xc2\xb2"},
-                              {"windows-1252", "Gr\xf6\xdf" "e 12 m\xb2"}};
+const CodePage codePages[] = {{"UTF-8",
+                               "Gr\xc3\xb6\xc3\x9f"
+                               "e 12 m\xc2\xb2"},
+                              {"windows-1252",
+                               "Gr\xf6\xdf"
+                               "e 12 m\xb2"}};
 
 // The unit repeated to at least bytes bytes.
 std::string textOf(const CodePage& page, int bytes) {
@@ -194,22 +198,28 @@ void registerTexts() {
         for (const CodePage& page : codePages) {
             const std::string at = std::string("/") + page.name;
             benchmark::RegisterBenchmark(("BM_TransStringFromMBCS" + at).c_str(),
-                                         BM_TransStringFromMBCS, &page)->Arg(bytes);
+                                         BM_TransStringFromMBCS, &page)
+                ->Arg(bytes);
             benchmark::RegisterBenchmark(("BM_BareICUToUTF16" + at).c_str(), BM_BareICUToUTF16,
-                                         &page)->Arg(bytes);
+                                         &page)
+                ->Arg(bytes);
             benchmark::RegisterBenchmark(("BM_TransStringToMBCS" + at).c_str(),
-                                         BM_TransStringToMBCS, &page)->Arg(bytes);
-            benchmark::RegisterBenchmark(("BM_BareICUToMBCS" + at).c_str(), BM_BareICUToMBCS,
-                                         &page)->Arg(bytes);
+                                         BM_TransStringToMBCS, &page)
+                ->Arg(bytes);
+            benchmark::RegisterBenchmark(("BM_BareICUToMBCS" + at).c_str(), BM_BareICUToMBCS, &page)
+                ->Arg(bytes);
             if (bytes > 10) continue;
             benchmark::RegisterBenchmark(("BM_TransStringHold" + at).c_str(), BM_TransStringHold,
-                                         &page)->Arg(bytes);
+                                         &page)
+                ->Arg(bytes);
             benchmark::RegisterBenchmark(("BM_LibraryToUTF16" + at).c_str(), BM_LibraryToUTF16,
-                                         &page)->Arg(bytes);
-            benchmark::RegisterBenchmark(("BM_LibraryToMBCS" + at).c_str(), BM_LibraryToMBCS,
-                                         &page)->Arg(bytes);
-            benchmark::RegisterBenchmark(("BM_HostCodePageName" + at).c_str(),
-                                         BM_HostCodePageName, &page)->Arg(bytes);
+                                         &page)
+                ->Arg(bytes);
+            benchmark::RegisterBenchmark(("BM_LibraryToMBCS" + at).c_str(), BM_LibraryToMBCS, &page)
+                ->Arg(bytes);
+            benchmark::RegisterBenchmark(("BM_HostCodePageName" + at).c_str(), BM_HostCodePageName,
+                                         &page)
+                ->Arg(bytes);
         }
     }
 }

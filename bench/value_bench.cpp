@@ -113,9 +113,8 @@ void BM_BareImportNodeWrapper(benchmark::State& state) {
             new XercesParserLiaison(XalanMemMgrs::getDefaultXercesMemMgr()));
         liaison->setBuildWrapperNodes(true);
         liaison->setThreadSafe(true);
-        keep(liaison->createDocument(
-            copy.get(), liaison->getThreadSafe(), liaison->getBuildWrapperNodes(),
-            liaison->getBuildMaps()));
+        keep(liaison->createDocument(copy.get(), liaison->getThreadSafe(),
+                                     liaison->getBuildWrapperNodes(), liaison->getBuildMaps()));
         state.PauseTiming();
         liaison.reset();
         copy.reset();
@@ -238,11 +237,13 @@ void registerValues() {
     for (int n : {1000, 100000}) {
         const bool big = n >= 100000;
         benchmark::RegisterBenchmark("BM_SpaceAdd", BM_SpaceAdd)->Arg(n)->Unit(us);
-        auto* copy = benchmark::RegisterBenchmark("BM_BareImportNode", BM_BareImportNode)
-                         ->Arg(n)->Unit(ms);
+        auto* copy =
+            benchmark::RegisterBenchmark("BM_BareImportNode", BM_BareImportNode)->Arg(n)->Unit(ms);
         // Half a minute and more at 100,000 variables: one is enough.
-        auto* wrapped = benchmark::RegisterBenchmark("BM_BareImportNodeWrapper",
-                                                     BM_BareImportNodeWrapper)->Arg(n)->Unit(ms);
+        auto* wrapped =
+            benchmark::RegisterBenchmark("BM_BareImportNodeWrapper", BM_BareImportNodeWrapper)
+                ->Arg(n)
+                ->Unit(ms);
         if (big) {
             once(copy, 1);
             once(wrapped, 1);
@@ -252,20 +253,21 @@ void registerValues() {
         const bool big = n >= 100000;
         for (const Serialisation& how : serialisations) {
             const std::string suffix = how.codePage == nullptr ? "UTF16" : how.codePage;
-            for (auto* b : {benchmark::RegisterBenchmark(("BM_ValueXML/" + suffix).c_str(),
-                                                         BM_ValueXML, how),
-                            benchmark::RegisterBenchmark(("BM_BareSerializer/" + suffix).c_str(),
-                                                         BM_BareSerializer, how)}) {
+            for (auto* b :
+                 {benchmark::RegisterBenchmark(("BM_ValueXML/" + suffix).c_str(), BM_ValueXML, how),
+                  benchmark::RegisterBenchmark(("BM_BareSerializer/" + suffix).c_str(),
+                                               BM_BareSerializer, how)}) {
                 b->Arg(n)->Unit(ms);
                 if (big) once(b, 3);
             }
             auto* copy = benchmark::RegisterBenchmark(("BM_XMLResultCopy/" + suffix).c_str(),
                                                       BM_XMLResultCopy, how)
-                             ->Arg(n)->Unit(ms);
+                             ->Arg(n)
+                             ->Unit(ms);
             if (big) once(copy, 3);
         }
-        auto* depth = benchmark::RegisterBenchmark("BM_DocumentDepth", BM_DocumentDepth)
-                          ->Arg(n)->Unit(ms);
+        auto* depth =
+            benchmark::RegisterBenchmark("BM_DocumentDepth", BM_DocumentDepth)->Arg(n)->Unit(ms);
         if (big) once(depth, 3);
     }
 }

@@ -23,12 +23,12 @@
 #include "text/TransText.h"
 #include "value/TransValueImpl.h"
 
-#define FUZZ_CHECK(condition)                                                        \
-    do {                                                                             \
-        if (!(condition)) {                                                          \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                            \
-        }                                                                            \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 namespace fuzz {
@@ -110,8 +110,7 @@ inline QueryOutcome checkQueries(const TransValue& value, const TransString& con
     // Failure always comes with the refusal result and the warning flag.
     if (out.textFlags.failure) FUZZ_CHECK(out.text.empty() && out.textFlags.warning);
     if (out.listFlags.failure) FUZZ_CHECK(out.list.empty() && out.listFlags.warning);
-    if (out.numberFlags.failure)
-        FUZZ_CHECK(out.number == missingNumber && out.numberFlags.warning);
+    if (out.numberFlags.failure) FUZZ_CHECK(out.number == missingNumber && out.numberFlags.warning);
     // The closing rules.
     if (out.text.empty()) FUZZ_CHECK(out.textFlags.warning);
     FUZZ_CHECK(out.listFlags.warning == out.list.empty());

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(error.empty());
 
-    DocumentPtr remembered(DictionaryBuilder(DictionaryBuilder::Placement::remembered).build(*source));
+    DocumentPtr remembered(
+        DictionaryBuilder(DictionaryBuilder::Placement::remembered).build(*source));
     DocumentPtr literal(DictionaryBuilder(DictionaryBuilder::Placement::literal).build(*source));
     FUZZ_CHECK(remembered && literal);
     FUZZ_CHECK(serialiseXml(remembered.get()) == serialiseXml(literal.get()));

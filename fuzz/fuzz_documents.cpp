@@ -22,7 +22,6 @@ namespace {
 
 TransSpace* space = nullptr;
 
-
 struct Written {
     std::u16string text;
     fuzz::Flags flags;
@@ -49,9 +48,14 @@ std::u16string withoutCdata(DOMDocument* document) {
 }
 
 const char* const kQueries[][2] = {
-    {"/", "count(//node())"}, {"/", "string(.)"},       {"/*", "@*"},
-    {"//*", "text()"},        {"/*", "namespace::*"},   {"/", "//comment()|//processing-instruction()"},
-    {"//*[last()]", "name()"}, {"/", "sum(//@*)"},
+    {"/", "count(//node())"},
+    {"/", "string(.)"},
+    {"/*", "@*"},
+    {"//*", "text()"},
+    {"/*", "namespace::*"},
+    {"/", "//comment()|//processing-instruction()"},
+    {"//*[last()]", "name()"},
+    {"/", "sum(//@*)"},
 };
 
 }  // namespace
@@ -109,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(back != nullptr);
             if (utf16(TransValue(back.get())).text != text.text) {
                 DocumentPtr written = parseXml(text.text);
-                FUZZ_CHECK(written != nullptr && withoutCdata(back.get()) == withoutCdata(written.get()));
+                FUZZ_CHECK(written != nullptr &&
+                           withoutCdata(back.get()) == withoutCdata(written.get()));
             }
         }
     }

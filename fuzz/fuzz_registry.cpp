@@ -27,10 +27,20 @@ struct Name {
 
 // Keys in the order the space lists them (upper-case comparison).
 const Name kOwners[] = {
-    {"Stra\xC3\x9F" "e", 0, "Stra\xC3\x9F" "e"}, {"STRASSE", 0, "STRASSE"},
-    {"to tal", 1, "to tal"},   {"Total", 2, "Total"}, {" total ", 2, "total"},
-    {"TOTAL\t", 2, "TOTAL"},   {"x", 3, "x"},         {"\tX", 3, "X"},
-    {"", -1, ""},              {"  ", -1, ""},
+    {"Stra\xC3\x9F"
+     "e",
+     0,
+     "Stra\xC3\x9F"
+     "e"},
+    {"STRASSE", 0, "STRASSE"},
+    {"to tal", 1, "to tal"},
+    {"Total", 2, "Total"},
+    {" total ", 2, "total"},
+    {"TOTAL\t", 2, "TOTAL"},
+    {"x", 3, "x"},
+    {"\tX", 3, "X"},
+    {"", -1, ""},
+    {"  ", -1, ""},
 };
 const int kOwnerCount = sizeof kOwners / sizeof kOwners[0];
 
@@ -69,7 +79,8 @@ struct Fixture {
         DocumentPtr doc = parseXml(std::string("<r a=\"1\"><i>x</i><i>y</i></r>"));
         FUZZ_CHECK(doc != nullptr);
         values.emplace_back(new TransValue(doc.get()));
-        values.emplace_back(new TransValue(static_cast<const XERCES_CPP_NAMESPACE::DOMDocument*>(nullptr)));
+        values.emplace_back(
+            new TransValue(static_cast<const XERCES_CPP_NAMESPACE::DOMDocument*>(nullptr)));
         for (const auto& v : values) texts.push_back(fuzz::take(v->asString()));
     }
 };
@@ -161,7 +172,8 @@ void step(TransSpace& space, Model& model, uint8_t op, uint8_t arg) {
         case 7:    // existsImage
         case 8: {  // removeImage
             const bool refused = empty || in.key < 0;
-            std::vector<ModelImage>* sequence = refused || !hasOwner ? nullptr : &model.images[n.key];
+            std::vector<ModelImage>* sequence =
+                refused || !hasOwner ? nullptr : &model.images[n.key];
             long match = -1;
             if (sequence)
                 for (size_t i = 0; i < sequence->size() && match < 0; ++i)

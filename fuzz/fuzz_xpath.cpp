@@ -56,8 +56,8 @@ struct Fixture {
 
     Fixture() {
         std::string error;
-        std::unique_ptr<VORN_DataSource> source = LoadDataSourceJSON(
-            std::string(TRANSSPACE_SOURCE_DIR) + "/examples/survey.json", error);
+        std::unique_ptr<VORN_DataSource> source =
+            LoadDataSourceJSON(std::string(TRANSSPACE_SOURCE_DIR) + "/examples/survey.json", error);
         FUZZ_CHECK(source != nullptr);
         dictionary.reset(new TransValue(*source));
         clone.reset(new TransValue(*dictionary));

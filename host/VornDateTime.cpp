@@ -45,13 +45,14 @@ int ToISODateTime(std::string& out, double time, int parts, bool extended, bool 
         std::tm local{};
         std::tm universal{};
         if (localtime_r(&t, &local) == nullptr || gmtime_r(&t, &universal) == nullptr) return -1;
-        long long offset = (DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                                          static_cast<unsigned>(local.tm_mday)) -
-                            DaysFromCivil(universal.tm_year + 1900LL,
-                                          static_cast<unsigned>(universal.tm_mon + 1),
-                                          static_cast<unsigned>(universal.tm_mday))) * 86400LL +
-                           (local.tm_hour - universal.tm_hour) * 3600LL +
-                           (local.tm_min - universal.tm_min) * 60LL + (local.tm_sec - universal.tm_sec);
+        long long offset =
+            (DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
+                           static_cast<unsigned>(local.tm_mday)) -
+             DaysFromCivil(universal.tm_year + 1900LL, static_cast<unsigned>(universal.tm_mon + 1),
+                           static_cast<unsigned>(universal.tm_mday))) *
+                86400LL +
+            (local.tm_hour - universal.tm_hour) * 3600LL +
+            (local.tm_min - universal.tm_min) * 60LL + (local.tm_sec - universal.tm_sec);
         whole += static_cast<double>(offset);
     }
     if (whole < firstSecond || whole >= endSecond) return -1;
@@ -103,7 +104,8 @@ bool ParseISODateTime(const std::string& text, double& seconds) {
         return false;
     static const int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] || (mo == 2 && d == 29 && !leap))
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] ||
+        (mo == 2 && d == 29 && !leap))
         return false;
     double fraction = 0;
     long offset = 0;

@@ -36,17 +36,15 @@ struct FormatName {
 };
 
 const FormatName formatNames[] = {
-    {1, "A"},        {2, "AHEX"},     {3, "COMMA"},   {4, "DOLLAR"},   {5, "F"},
-    {6, "IB"},       {7, "IBHEX"},    {8, "P"},       {9, "PIB"},      {10, "PK"},
-    {11, "RB"},      {12, "RBHEX"},   {15, "Z"},      {16, "N"},       {17, "E"},
-    {20, "DATE"},    {21, "TIME"},    {22, "DATETIME"}, {23, "ADATE"}, {24, "JDATE"},
-    {25, "DTIME"},   {26, "WKDAY"},   {27, "MONTH"},  {28, "MOYR"},    {29, "QYR"},
-    {30, "WKYR"},    {31, "PERCENT"}, {32, "DOT"},    {33, "CCA"},     {34, "CCB"},
-    {35, "CCC"},     {36, "CCD"},     {37, "CCE"},    {38, "EDATE"},   {39, "SDATE"},
-    {40, "G"},       {41, "LNUMBER"}, {42, "LDATE"},  {43, "LTIME"},   {44, "LCA"},
-    {45, "LCB"},     {46, "LCC"},     {47, "LCD"},    {48, "LCE"},     {49, "LCF"},
-    {50, "LCG"},     {51, "LCH"},     {52, "LCI"},    {53, "LCJ"},     {85, "MTIME"},
-    {86, "YMDHMS"},
+    {1, "A"},        {2, "AHEX"},   {3, "COMMA"},    {4, "DOLLAR"}, {5, "F"},      {6, "IB"},
+    {7, "IBHEX"},    {8, "P"},      {9, "PIB"},      {10, "PK"},    {11, "RB"},    {12, "RBHEX"},
+    {15, "Z"},       {16, "N"},     {17, "E"},       {20, "DATE"},  {21, "TIME"},  {22, "DATETIME"},
+    {23, "ADATE"},   {24, "JDATE"}, {25, "DTIME"},   {26, "WKDAY"}, {27, "MONTH"}, {28, "MOYR"},
+    {29, "QYR"},     {30, "WKYR"},  {31, "PERCENT"}, {32, "DOT"},   {33, "CCA"},   {34, "CCB"},
+    {35, "CCC"},     {36, "CCD"},   {37, "CCE"},     {38, "EDATE"}, {39, "SDATE"}, {40, "G"},
+    {41, "LNUMBER"}, {42, "LDATE"}, {43, "LTIME"},   {44, "LCA"},   {45, "LCB"},   {46, "LCC"},
+    {47, "LCD"},     {48, "LCE"},   {49, "LCF"},     {50, "LCG"},   {51, "LCH"},   {52, "LCI"},
+    {53, "LCJ"},     {85, "MTIME"}, {86, "YMDHMS"},
 };
 
 bool SameIgnoringASCIICase(const char* a, const char* b) {
@@ -125,7 +123,8 @@ VORN_Variable::VORN_Variable(const std::string& name, int type)
       type(type < 0 ? 0 : type),
       alignment(this->type == 0 ? AlignRight : AlignLeft),
       measurementLevel(MeasureUnknown),
-      displayWidth(static_cast<short>(this->type == 0 ? 8 : (this->type > 32767 ? 32767 : this->type))),
+      displayWidth(
+          static_cast<short>(this->type == 0 ? 8 : (this->type > 32767 ? 32767 : this->type))),
       formatCode(this->type == 0 ? FormatF : FormatA),
       formatWidth(this->type == 0 ? 8 : this->type),
       formatDecimals(this->type == 0 ? 2 : 0),

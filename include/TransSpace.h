@@ -48,8 +48,7 @@ public:
     // null image.
     const TransImage& findImage(const TransString& name, const TransString& imageName,
                                 TransStatus& st) const;
-    bool existsImage(const TransString& name, const TransString& imageName,
-                     TransStatus& st) const;
+    bool existsImage(const TransString& name, const TransString& imageName, TransStatus& st) const;
     bool removeImage(const TransString& name, const TransString& imageName, TransStatus& st);
     // Removes the value and the whole image sequence of name; the result and
     // flags speak of the value alone.

@@ -19,8 +19,8 @@
 
 class TRANS_EXPORT TransStatus {
 public:
-    TransStatus();                           // both flags false
-    TransStatus(const TransStatus& other);   // copies both flags
+    TransStatus();                          // both flags false
+    TransStatus(const TransStatus& other);  // copies both flags
     ~TransStatus();
     TransStatus& operator=(TransStatus other);  // copy-and-swap
     void swap(TransStatus& other);              // exchanges private objects only

@@ -193,8 +193,7 @@ int runDDI(const Options& o) {
     std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, o.fileId);
     progress.phase("writing the codebook");
     std::string text, error;
-    if (!WriteDataSourceDDI(*source, baseName(input), text, error))
-        throw InputError{error};
+    if (!WriteDataSourceDDI(*source, baseName(input), text, error)) throw InputError{error};
     progress.finish();
     if (o.indent) text = indentXML(text);
     if (!text.empty() && text.back() != '\n') text += '\n';

@@ -27,8 +27,8 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "VornCodePage.h"
-#include "VornXmlRuntime.h"
 #include "VornXmlReader.h"
+#include "VornXmlRuntime.h"
 
 XERCES_CPP_NAMESPACE_USE
 

@@ -23,9 +23,9 @@ struct DDILoadOptions {
 // empties error and sets notes to what could not be carried (one line each,
 // UTF-8). Otherwise returns null and sets error to one line naming the file
 // and the position ("file:3:17: ..."). Only allocation failure throws.
-std::unique_ptr<VORN_DataSource> LoadDataSourceDDI(const std::string& path, std::string& error,
-                                                   std::vector<std::string>& notes,
-                                                   const DDILoadOptions& options = DDILoadOptions());
+std::unique_ptr<VORN_DataSource> LoadDataSourceDDI(
+    const std::string& path, std::string& error, std::vector<std::string>& notes,
+    const DDILoadOptions& options = DDILoadOptions());
 
 // The same for codebook text in memory, in any encoding its XML declaration or
 // byte-order mark names; sourceName stands for the file name in messages.

@@ -39,15 +39,23 @@ std::string Quote(const std::string& text) { return json(text).dump(); }
 
 std::string Describe(const json& j) {
     switch (j.type()) {
-        case json::value_t::null: return "null";
-        case json::value_t::boolean: return "a boolean";
-        case json::value_t::string: return "the string " + Quote(j.get<std::string>());
+        case json::value_t::null:
+            return "null";
+        case json::value_t::boolean:
+            return "a boolean";
+        case json::value_t::string:
+            return "the string " + Quote(j.get<std::string>());
         case json::value_t::number_integer:
-        case json::value_t::number_unsigned: return "the integer " + j.dump();
-        case json::value_t::number_float: return "the number " + j.dump();
-        case json::value_t::object: return "an object";
-        case json::value_t::array: return "an array";
-        default: return "an unusable value";
+        case json::value_t::number_unsigned:
+            return "the integer " + j.dump();
+        case json::value_t::number_float:
+            return "the number " + j.dump();
+        case json::value_t::object:
+            return "an object";
+        case json::value_t::array:
+            return "an array";
+        default:
+            return "an unusable value";
     }
 }
 
@@ -172,8 +180,7 @@ public:
             ds->SetRowCount(Integer(top["rowCount"], "rowCount", 0, INT64_MAX));
         if (top.contains("timestamp")) ds->SetTimestamp(Timestamp(top["timestamp"], "timestamp"));
         if (top.contains("weight")) ReadWeight(top["weight"], *ds);
-        if (top.contains("variableSets"))
-            ReadSets(top["variableSets"], "variableSets", false, *ds);
+        if (top.contains("variableSets")) ReadSets(top["variableSets"], "variableSets", false, *ds);
         if (top.contains("multipleResponseSets"))
             ReadSets(top["multipleResponseSets"], "multipleResponseSets", true, *ds);
         DatasourceAttributes attributes;
@@ -208,8 +215,7 @@ private:
 
     const json& Require(const json& object, const char* key, const std::string& path) const {
         auto it = object.find(key);
-        if (it == object.end())
-            Fail(path, std::string("the key \"") + key + "\" is required");
+        if (it == object.end()) Fail(path, std::string("the key \"") + key + "\" is required");
         return *it;
     }
 
@@ -221,12 +227,10 @@ private:
         if (!j.is_array()) Fail(path, std::string("expected ") + what + ", got " + Describe(j));
     }
 
-    long long Integer(const json& j, const std::string& path, long long low,
-                      long long high) const {
-        std::string range = high == INT64_MAX
-                                ? "an integer of " + std::to_string(low) + " or more"
-                                : "an integer from " + std::to_string(low) + " to " +
-                                      std::to_string(high);
+    long long Integer(const json& j, const std::string& path, long long low, long long high) const {
+        std::string range = high == INT64_MAX ? "an integer of " + std::to_string(low) + " or more"
+                                              : "an integer from " + std::to_string(low) + " to " +
+                                                    std::to_string(high);
         if (j.is_number_unsigned()) {
             auto u = j.get<unsigned long long>();
             if (u > static_cast<unsigned long long>(high))
@@ -294,10 +298,10 @@ private:
 
     VORN_Variable Variable(const json& j, const std::string& path, const VORN_DataSource& ds) {
         ExpectObject(j, path, "a variable object");
-        CheckKeys(j, path,
-                  {"name", "label", "width", "alignment", "measurementLevel", "displayWidth",
-                   "format", "writeFormat", "missingValues", "valueLabels", "attributes",
-                   "attributesVersion"});
+        CheckKeys(
+            j, path,
+            {"name", "label", "width", "alignment", "measurementLevel", "displayWidth", "format",
+             "writeFormat", "missingValues", "valueLabels", "attributes", "attributesVersion"});
         const json& nameJson = Require(j, "name", path);
         std::string namePath = Child(path, "name");
         std::string name = Text(nameJson, namePath);
@@ -339,7 +343,8 @@ private:
         if (j.contains("valueLabels"))
             ValueLabels(j["valueLabels"], Child(path, "valueLabels"), utf8Name, v);
         DatasourceAttributes attributes;
-        if (j.contains("attributes")) attributes = Attributes(j["attributes"], Child(path, "attributes"));
+        if (j.contains("attributes"))
+            attributes = Attributes(j["attributes"], Child(path, "attributes"));
         if (j.contains("attributesVersion"))
             attributes.version = static_cast<std::uint32_t>(
                 Integer(j["attributesVersion"], Child(path, "attributesVersion"), 0, UINT32_MAX));
@@ -348,7 +353,8 @@ private:
     }
 
     // A word of words (its position is its code) or any int code.
-    int Code(const json& j, const std::string& path, std::initializer_list<const char*> words) const {
+    int Code(const json& j, const std::string& path,
+             std::initializer_list<const char*> words) const {
         std::string list;
         for (const char* w : words) list += (list.empty() ? "\"" : ", \"") + std::string(w) + "\"";
         if (j.is_string()) {
@@ -359,18 +365,20 @@ private:
             }
             Fail(path, Quote(j.get<std::string>()) + " is not one of " + list);
         }
-        if (!j.is_number_integer()) Fail(path, "expected one of " + list + " or a code, got " + Describe(j));
+        if (!j.is_number_integer())
+            Fail(path, "expected one of " + list + " or a code, got " + Describe(j));
         return static_cast<int>(Integer(j, path, INT32_MIN, INT32_MAX));
     }
 
-    void Format(const json& j, const std::string& path, VORN_Variable::FormatType& code,
-                int& width, int& decimals) const {
+    void Format(const json& j, const std::string& path, VORN_Variable::FormatType& code, int& width,
+                int& decimals) const {
         if (j.is_object()) {
             CheckKeys(j, path, {"type", "width", "decimals"});
             const json& type = Require(j, "type", path);
             std::string typePath = Child(path, "type");
             if (type.is_string()) {
-                if (!VORN_Variable::FindFormatType(type.get_ref<const std::string&>().c_str(), code))
+                if (!VORN_Variable::FindFormatType(type.get_ref<const std::string&>().c_str(),
+                                                   code))
                     Fail(typePath, "unknown format type " + Quote(type.get<std::string>()));
             } else if (type.is_number_integer()) {
                 code = static_cast<VORN_Variable::FormatType>(
@@ -378,8 +386,8 @@ private:
             } else {
                 Fail(typePath, "expected a format name or code, got " + Describe(type));
             }
-            width = static_cast<int>(Integer(Require(j, "width", path), Child(path, "width"),
-                                             INT32_MIN, INT32_MAX));
+            width = static_cast<int>(
+                Integer(Require(j, "width", path), Child(path, "width"), INT32_MIN, INT32_MAX));
             decimals = j.contains("decimals")
                            ? static_cast<int>(Integer(j["decimals"], Child(path, "decimals"),
                                                       INT32_MIN, INT32_MAX))
@@ -425,7 +433,8 @@ private:
         int count;
         if (j.is_array()) {
             if (j.size() > 3)
-                Fail(path, "at most three discrete missing values, got " + std::to_string(j.size()));
+                Fail(path,
+                     "at most three discrete missing values, got " + std::to_string(j.size()));
             for (size_t i = 0; i < j.size(); ++i)
                 values[i] = MissingValue(j[i], Index(path, i), variable, v);
             count = static_cast<int>(j.size());
@@ -473,7 +482,8 @@ private:
                 numbers.push_back(value);
                 v.AddValueLabel(value, label);
             } else {
-                std::string value = StringValue(pair[0], Index(at, 0), variable, v.GetType(), false);
+                std::string value =
+                    StringValue(pair[0], Index(at, 0), variable, v.GetType(), false);
                 for (size_t k = 0; k < texts.size(); ++k)
                     if (texts[k] == value)
                         Fail(Index(at, 0), "the value " + Quote(pair[0].get<std::string>()) +
@@ -497,8 +507,8 @@ private:
             if (name.empty()) Fail(namePath, "an attribute name cannot be empty");
             int other = attributes.FindAttribute(name);
             if (other >= 0)
-                Fail(namePath, "the name " + Quote(nameJson.get<std::string>()) +
-                                   " is taken by " + Index(path, static_cast<size_t>(other)));
+                Fail(namePath, "the name " + Quote(nameJson.get<std::string>()) + " is taken by " +
+                                   Index(path, static_cast<size_t>(other)));
             const json& valuesJson = Require(j[i], "values", at);
             std::string valuesPath = Child(at, "values");
             ExpectArray(valuesJson, valuesPath, "an array of strings");
@@ -514,8 +524,10 @@ private:
         if (j.is_number()) return j.get<double>();
         double seconds = 0;
         if (j.is_string() && ParseISODateTime(j.get<std::string>(), seconds)) return seconds;
-        Fail(path, "expected seconds since 1970-01-01T00:00:00Z or an ISO 8601 date-time such as "
-                   "\"2026-12-06T11:45:54Z\", got " + Describe(j));
+        Fail(path,
+             "expected seconds since 1970-01-01T00:00:00Z or an ISO 8601 date-time such as "
+             "\"2026-12-06T11:45:54Z\", got " +
+                 Describe(j));
     }
 
     void ReadWeight(const json& j, VORN_DataSource& ds) {
@@ -535,8 +547,9 @@ private:
             ExpectObject(j[i], at, "a set object");
             const json& s = j[i];
             if (responseSets)
-                CheckKeys(s, at, {"name", "type", "countedValue", "categoryLabels", "label",
-                                  "labelFromVariable", "variables"});
+                CheckKeys(s, at,
+                          {"name", "type", "countedValue", "categoryLabels", "label",
+                           "labelFromVariable", "variables"});
             else
                 CheckKeys(s, at, {"name", "variables"});
             std::string namePath = Child(at, "name");
@@ -557,8 +570,8 @@ private:
                 else if (type.is_number_integer())
                     set.SetType(static_cast<int>(Integer(type, typePath, INT32_MIN, INT32_MAX)));
                 else
-                    Fail(typePath, "expected \"category\", \"dichotomy\" or a code, got " +
-                                       Describe(type));
+                    Fail(typePath,
+                         "expected \"category\", \"dichotomy\" or a code, got " + Describe(type));
                 if (s.contains("countedValue")) {
                     const json& counted = s["countedValue"];
                     if (counted.is_number_integer())
@@ -603,14 +616,16 @@ private:
             int type = static_cast<int>(
                 Integer(Require(j[i], "type", at), Child(at, "type"), INT32_MIN, INT32_MAX));
             if (ds.HasExtension(type))
-                Fail(Child(at, "type"), "a record of type " + std::to_string(type) + " comes earlier");
+                Fail(Child(at, "type"),
+                     "a record of type " + std::to_string(type) + " comes earlier");
             int size = j[i].contains("elementSize")
                            ? static_cast<int>(Integer(j[i]["elementSize"], Child(at, "elementSize"),
                                                       1, INT32_MAX))
                            : 1;
             const json& data = Require(j[i], "data", at);
             std::string dataPath = Child(at, "data");
-            if (!data.is_string()) Fail(dataPath, "expected a text of hex digits, got " + Describe(data));
+            if (!data.is_string())
+                Fail(dataPath, "expected a text of hex digits, got " + Describe(data));
             const std::string& hex = data.get_ref<const std::string&>();
             if (hex.size() % 2 != 0)
                 Fail(dataPath, "the hex text has an odd number of digits (" +
@@ -619,8 +634,8 @@ private:
             for (size_t k = 0; k < hex.size(); ++k) {
                 int digit = HexDigit(hex[k]);
                 if (digit < 0)
-                    Fail(dataPath, "the character at offset " + std::to_string(k) +
-                                       " is not a hex digit");
+                    Fail(dataPath,
+                         "the character at offset " + std::to_string(k) + " is not a hex digit");
                 bytes[k / 2] = static_cast<unsigned char>(bytes[k / 2] * 16 + digit);
             }
             if (!ds.SetExtension(type, size, bytes))

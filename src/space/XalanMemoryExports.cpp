@@ -14,8 +14,8 @@ using XALAN_CPP_NAMESPACE::XalanMemoryManager;
 // operator= of XalanMemoryManager is protected: a derived class may name it.
 struct ProtectedMembers : XalanMemoryManager {
     using XalanMemoryManager::operator=;
-    static constexpr XalanMemoryManager& (XalanMemoryManager::*assign)(
-        const XalanMemoryManager&) = &ProtectedMembers::operator=;
+    static constexpr XalanMemoryManager& (XalanMemoryManager::*assign)(const XalanMemoryManager&) =
+        &ProtectedMembers::operator=;
 };
 
 struct Members {
@@ -27,6 +27,6 @@ struct Members {
 
 [[gnu::used]] const Members members = {&XalanMemoryManager::getExceptionMemoryManager,
                                        ProtectedMembers::assign, &XalanMemMgrs::getDefault,
-                                       &XalanMemMgrs::operator=};
+                                       &XalanMemMgrs::operator= };
 
 }  // namespace

@@ -65,8 +65,8 @@ TransDOMImpl::~TransDOMImpl() {
 }
 
 DOMDocument* TransDOMImpl::copyDocument(const DOMDocument* source) {
-    DOMDocument* document = DOMImplementation::getImplementation()->createDocument(
-        XMLPlatformUtils::fgMemoryManager);
+    DOMDocument* document =
+        DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager);
     const DOMElement* root = source != nullptr ? source->getDocumentElement() : nullptr;
     if (root == nullptr) return document;
     try {
@@ -119,9 +119,9 @@ const XALAN_CPP_NAMESPACE::XalanDocument* TransDOMImpl::asXalanDocument(TransSta
         liaison = new XercesParserLiaison(XalanMemMgrs::getDefaultXercesMemMgr());
         liaison->setBuildWrapperNodes(true);
         liaison->setThreadSafe(true);
-        xalanDocument = liaison->createDocument(core->dom(), liaison->getThreadSafe(),
-                                                liaison->getBuildWrapperNodes(),
-                                                liaison->getBuildMaps());
+        xalanDocument =
+            liaison->createDocument(core->dom(), liaison->getThreadSafe(),
+                                    liaison->getBuildWrapperNodes(), liaison->getBuildMaps());
     } catch (...) {
         // Out of memory, in practice: no view, and the next call tries again.
         delete liaison;

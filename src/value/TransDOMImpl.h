@@ -1,13 +1,12 @@
 // A document value: its own copy of an XML document, with what the XPath
 // processor needs to read it. It never changes after construction, so a
 // clone shares the document and its query view instead of copying them; each
-// value keeps its own evaluator and its own Xalan view for asXalanDocument. Every XML object here needs
-// the XML runtime, so a document value lives only while a TransSpace exists.
+// value keeps its own evaluator and its own Xalan view for asXalanDocument. Every XML object here
+// needs the XML runtime, so a document value lives only while a TransSpace exists.
 #ifndef TRANSSPACE_VALUE_TRANSDOMIMPL_H
 #define TRANSSPACE_VALUE_TRANSDOMIMPL_H
 
 #include <memory>
-
 
 #include "value/TransValueImpl.h"
 #include "value/xpath/DocumentCore.h"

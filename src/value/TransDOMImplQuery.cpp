@@ -42,18 +42,16 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         // By-attribute paths on the tree: the first element the index holds
         // for the value, which is the first node the processor would select.
         IndexedPath indexed;
-        const AttributeIndex* index =
-            view.tree && recogniseIndexedPath(contextPath, indexed)
-                ? core->attributeIndex(indexed, *evaluator)
-                : nullptr;
+        const AttributeIndex* index = view.tree && recogniseIndexedPath(contextPath, indexed)
+                                          ? core->attributeIndex(indexed, *evaluator)
+                                          : nullptr;
         if (index != nullptr) {
             const AttributeIndex::Elements elements = index->find(indexed.value);
             contextNode = elements.count != 0 ? elements.begin[0] : nullptr;
         } else {
             try {
                 const CompiledXPath path(contextPath, resolver);
-                contextNode =
-                    evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
+                contextNode = evaluator->selectSingleNode(domSupport, root, path.xpath(), resolver);
             } catch (...) {
                 // A context path the processor rejects selects nothing.
                 contextNode = nullptr;
@@ -89,8 +87,7 @@ TransString* TransDOMImpl::asString(const TransString& contextPath, const TransS
 }
 
 TransStringList* TransDOMImpl::asStringList(const TransString& contextPath,
-                                            const TransString& expression,
-                                            TransStatus& st) const {
+                                            const TransString& expression, TransStatus& st) const {
     return queryStringList(contextPath, expression, st,
                            [this](auto... a) { return evaluate(a...); });
 }

@@ -8,8 +8,8 @@
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/util/TransService.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <memory>
@@ -19,8 +19,8 @@
 
 #include "text/CodePage.h"
 #include "text/TransText.h"
-#include "value/xpath/DocumentDepth.h"
 #include "value/TransDOMImpl.h"
+#include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -54,8 +54,9 @@ bool fits(const XMLCh* name, XMLTranscoder& transcoder, UChar32 lowest = 0x80) {
 // parse. Walked without recursion, like the depth.
 bool markupFits(const DOMNode* node, const XMLCh* encoding) {
     XMLTransService::Codes code;
-    std::unique_ptr<XMLTranscoder> transcoder(XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
-        encoding, code, 64, XMLPlatformUtils::fgMemoryManager));
+    std::unique_ptr<XMLTranscoder> transcoder(
+        XMLPlatformUtils::fgTransService->makeNewTranscoderFor(encoding, code, 64,
+                                                               XMLPlatformUtils::fgMemoryManager));
     if (!transcoder) return false;
     const DOMNode* const top = node;
     while (node != nullptr) {
@@ -93,8 +94,8 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     if (config->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false))
         config->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false);
     const std::u16string encoding =
-        utf16 ? std::u16string(u"UTF-16") : icu::UnicodeString::fromUTF8(codePageName())
-                                                .getTerminatedBuffer();
+        utf16 ? std::u16string(u"UTF-16")
+              : icu::UnicodeString::fromUTF8(codePageName()).getTerminatedBuffer();
     output.object->setEncoding(encoding.c_str());
 
     MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);

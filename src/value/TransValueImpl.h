@@ -16,20 +16,19 @@ constexpr double missingNumber = -DBL_MAX;
 
 class TransValueImpl {
 public:
-    virtual ~TransValueImpl() = default;                                           // slot 0
-    virtual TransValueImpl* clone() const = 0;                                     // slot 1
-    virtual TransString* asString(TransStatus& st) const = 0;                      // slot 2
-    virtual TransString* asString(const TransString& contextPath,                  // slot 3
+    virtual ~TransValueImpl() = default;                           // slot 0
+    virtual TransValueImpl* clone() const = 0;                     // slot 1
+    virtual TransString* asString(TransStatus& st) const = 0;      // slot 2
+    virtual TransString* asString(const TransString& contextPath,  // slot 3
                                   const TransString& expression, TransStatus& st) const = 0;
-    virtual TransStringList* asStringList(const TransString& contextPath,          // slot 4
-                                          const TransString& expression,
-                                          TransStatus& st) const = 0;
-    virtual TransString* asMBCSXML(TransStatus& st) const = 0;                     // slot 5
-    virtual TransString* asUTF16XML(TransStatus& st) const = 0;                    // slot 6
-    virtual double asDouble(TransStatus& st) const = 0;                            // slot 7
-    virtual double asDouble(const TransString& contextPath,                        // slot 8
+    virtual TransStringList* asStringList(const TransString& contextPath,  // slot 4
+                                          const TransString& expression, TransStatus& st) const = 0;
+    virtual TransString* asMBCSXML(TransStatus& st) const = 0;   // slot 5
+    virtual TransString* asUTF16XML(TransStatus& st) const = 0;  // slot 6
+    virtual double asDouble(TransStatus& st) const = 0;          // slot 7
+    virtual double asDouble(const TransString& contextPath,      // slot 8
                             const TransString& expression, TransStatus& st) const = 0;
-    virtual const XALAN_CPP_NAMESPACE::XalanDocument* asXalanDocument(             // slot 9
+    virtual const XALAN_CPP_NAMESPACE::XalanDocument* asXalanDocument(  // slot 9
         TransStatus& st) const = 0;
 };
 

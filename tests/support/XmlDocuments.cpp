@@ -47,13 +47,14 @@ std::u16string serialiseXml(const DOMNode* node) {
 }
 
 DocumentPtr parseXml(const std::string& utf8Text) {
-    return parseXmlBytes(reinterpret_cast<const XMLByte*>(utf8Text.data()), utf8Text.size(), nullptr);
+    return parseXmlBytes(reinterpret_cast<const XMLByte*>(utf8Text.data()), utf8Text.size(),
+                         nullptr);
 }
 
 DocumentPtr parseXml(const std::u16string& utf16Text) {
     // Native byte order: "UTF-16" as the library writes it.
     return parseXmlBytes(reinterpret_cast<const XMLByte*>(utf16Text.data()),
-                      utf16Text.size() * sizeof(char16_t), u"UTF-16LE");
+                         utf16Text.size() * sizeof(char16_t), u"UTF-16LE");
 }
 
 std::u16string take(TransString* s) {

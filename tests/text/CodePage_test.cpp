@@ -22,10 +22,18 @@ TEST(CodePage, ConvertsBothWaysInEachCodePage) {
     const Conversion rows[] = {
         {"e-acute in UTF-8 mode", nullptr, "\xC3\xA9", "C3 A9", "\xC3\xA9"},
         {"supplementary character", nullptr, "\xF0\x9F\x98\x80", "F0 9F 98 80", "\xF0\x9F\x98\x80"},
-        {"windows-1252 umlauts", "windows-1252", "Gr\xC3\xB6\xC3\x9F" "e", "47 72 F6 DF 65",
-         "Gr\xC3\xB6\xC3\x9F" "e"},
-        {"unmappable becomes SUB, the rest stays", "windows-1252", "a\xE6\x97\xA5" "b", "61 1A 62",
-         "a\x1A" "b"},
+        {"windows-1252 umlauts", "windows-1252",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e",
+         "47 72 F6 DF 65",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e"},
+        {"unmappable becomes SUB, the rest stays", "windows-1252",
+         "a\xE6\x97\xA5"
+         "b",
+         "61 1A 62",
+         "a\x1A"
+         "b"},
         {"Shift_JIS", "Shift_JIS", "\xE6\x97\xA5\xE6\x9C\xAC", "93 FA 96 7B",
          "\xE6\x97\xA5\xE6\x9C\xAC"},
         {"supplementary in windows-1252", "windows-1252", "\xF0\x9F\x98\x80", "1A", "\x1A"},
@@ -60,7 +68,9 @@ TEST(CodePage, NameFollowsTheHostAtEveryCall) {
 TEST(CodePage, ZeroBytesAndIllegalInputAreConverted) {
     HostTextMode mode(nullptr);
     EXPECT_EQ(mbcsToUTF16(std::string("a\0b", 3)), icu::UnicodeString(u"a\0b", 3));
-    icu::UnicodeString bad = mbcsToUTF16("a\xFF" "b");
+    icu::UnicodeString bad = mbcsToUTF16(
+        "a\xFF"
+        "b");
     EXPECT_EQ(bad, icu::UnicodeString(u"a\uFFFDb"));
 }
 
@@ -72,8 +82,8 @@ namespace {
 // also when the host switches code pages between calls and after inputs that
 // leave a stateful converter mid-sequence.
 TEST(CodePage, KeptConverterMatchesAFreshOnePerCall) {
-    const char* pages[] = {nullptr,       "windows-1252", "Shift_JIS",  "GB18030",
-                           "UTF-16BE",    "ISO-2022-JP",  "no-such-cp", "windows-1252"};
+    const char* pages[] = {nullptr,    "windows-1252", "Shift_JIS",  "GB18030",
+                           "UTF-16BE", "ISO-2022-JP",  "no-such-cp", "windows-1252"};
     uint32_t seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
     for (int round = 0; round < 400; ++round) {
@@ -86,7 +96,7 @@ TEST(CodePage, KeptConverterMatchesAFreshOnePerCall) {
             bytes.push_back(static_cast<char>(next() >> 16));
             uint32_t pick = next() >> 8;
             // Mostly real characters, some surrogate halves, zeros and escapes.
-            UChar unit = static_cast<UChar>(pick % 7 == 0 ? 0xD800 + pick % 0x800
+            UChar unit = static_cast<UChar>(pick % 7 == 0    ? 0xD800 + pick % 0x800
                                             : pick % 11 == 0 ? 0x1B
                                                              : pick % 0x3000);
             text.append(unit);

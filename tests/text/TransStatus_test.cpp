@@ -23,7 +23,9 @@ TEST(TransStatus, SettersReturnThePreviousFlag) {
 }
 
 TEST(TransStatus, OnlyCleanIsLessThanBothFlags) {
-    struct Row { bool aw, af, bw, bf, less; };
+    struct Row {
+        bool aw, af, bw, bf, less;
+    };
     const Row rows[] = {
         {false, false, true, true, true},   {false, false, true, false, false},
         {false, false, false, true, false}, {true, false, true, true, false},

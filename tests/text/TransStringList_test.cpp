@@ -83,7 +83,10 @@ TEST(TransStringList, UnconvertibleEntriesOnlyWarn) {
 }
 
 TEST(TransStringList, OrderIsLexicographicAndCaseSensitive) {
-    struct Row { TransStringList a, b; bool less, greater; };
+    struct Row {
+        TransStringList a, b;
+        bool less, greater;
+    };
     const Row rows[] = {
         {listOf({u"a", u"b"}), listOf({u"a", u"b", u"c"}), true, false},
         {listOf({u"a", u"b"}), listOf({u"a", u"c"}), true, false},

@@ -36,7 +36,9 @@ TEST(TransString, BothFormsAgreeAndResetTheStatus) {
 
 TEST(TransString, ViewsAreConvertedOnceAndPointersStayValid) {
     HostTextMode mode("windows-1252");
-    TransString s("Gr\xF6\xDF" "e");
+    TransString s(
+        "Gr\xF6\xDF"
+        "e");
     const unsigned short* view = s.asUTF16();
     const char* bytes = s.asMBCS();
     SetMBDefaultCodePage("Shift_JIS");  // a later change does not touch cached views
@@ -60,7 +62,10 @@ TEST(TransString, FailedConversionIsRetriedAndNotReported) {
 
 TEST(TransString, TrimRemovesUnicodeWhiteSpaceAtBothEnds) {
     HostTextMode mode(nullptr);
-    struct Row { const char16_t* in; const char16_t* out; };
+    struct Row {
+        const char16_t* in;
+        const char16_t* out;
+    };
     const Row rows[] = {
         {u" \t\r\n abc \v\f", u"abc"},
         {u"\u2028\u3000a b\u2029\u001F\u001C", u"a b"},
@@ -89,13 +94,20 @@ TEST(TransString, TrimRemovesUnicodeWhiteSpaceAtBothEnds) {
 TEST(TransString, OrderIgnoresLetterCase) {
     HostTextMode mode(nullptr);
     LocaleGuard ctype(LC_CTYPE, "de_DE.UTF-8");
-    struct Row { const char* a; const char* b; bool less; bool greater; };
+    struct Row {
+        const char* a;
+        const char* b;
+        bool less;
+        bool greater;
+    };
     const Row rows[] = {
         {"abc", "ABD", true, false},
         {"abc", "ABC", false, false},
         {"", "a", true, false},
         {"", "", false, false},
-        {"Stra\xC3\x9F" "e", "STRASSE", false, false},  // full case mapping: one key
+        {"Stra\xC3\x9F"
+         "e",
+         "STRASSE", false, false},  // full case mapping: one key
         {"ab", "abc", true, false},
         {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", false, false},
         {"b", "A", false, true},

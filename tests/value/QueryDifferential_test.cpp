@@ -90,9 +90,18 @@ std::vector<std::string> contextPaths(const DOMDocument* document) {
     DOMNodeList* all = document->getElementsByTagName(u"*");
     for (XMLSize_t i = 0; i < all->getLength(); ++i)
         names.insert(utf8(reinterpret_cast<const unsigned short*>(all->item(i)->getNodeName())));
-    std::vector<std::string> paths = {"/", "/*", "//*[@*][1]", "//*[last()]", "//text()[1]",
-                                      "//comment()", "/nonexistent", "//*[", "1 + 1", " / ",
-                                      "(//node())[last()]", "(//*/node()[not(self::*)])[3]",
+    std::vector<std::string> paths = {"/",
+                                      "/*",
+                                      "//*[@*][1]",
+                                      "//*[last()]",
+                                      "//text()[1]",
+                                      "//comment()",
+                                      "/nonexistent",
+                                      "//*[",
+                                      "1 + 1",
+                                      " / ",
+                                      "(//node())[last()]",
+                                      "(//*/node()[not(self::*)])[3]",
                                       "//node()[not(self::text())][not(self::*)]"};
     for (const std::string& name : names) {
         if (name.find(':') != std::string::npos) continue;
@@ -103,17 +112,62 @@ std::vector<std::string> contextPaths(const DOMDocument* document) {
 }
 
 const char* const expressions[] = {
-    "@*", "@*[2]", "@name", "@label", "@p:a", "@xsi:schemaLocation", "node()", "text()",
-    "*", "..", "count(//*)", "count(@*)", "count(namespace::*)", "name()", "local-name()",
-    "namespace-uri()", "string(.)", "normalize-space(.)", "string-length(.)", "number(@x)",
-    "sum(//@x)", "following-sibling::node()", "preceding::*", "ancestor-or-self::*",
-    "comment()", "processing-instruction()", "descendant::text()", "boolean(@x)",
-    "lang('de')", "id('x')", "'lit'", "1 div 0", "0 div 0", "1 = 1", "position() = last()",
-    "concat(name(), '|', @name, '|', .)", "translate(., 'abc', 'ABC')", "//*[local-name()='item']",
-    "//p:item/@p:v", "@@", "unknown()", "$nothing", "  ", "substring-before(@label, ' ')",
-    "//valueLabel/@label", "//variable[@name='age']/@label", "//*[@name][2]/@*",
-    "node()[2]", "count(node())", "count(text())", "self::text()", "self::node()",
-    "preceding-sibling::node()[1]", "number(.)", "count(//node())", "//text()",
+    "@*",
+    "@*[2]",
+    "@name",
+    "@label",
+    "@p:a",
+    "@xsi:schemaLocation",
+    "node()",
+    "text()",
+    "*",
+    "..",
+    "count(//*)",
+    "count(@*)",
+    "count(namespace::*)",
+    "name()",
+    "local-name()",
+    "namespace-uri()",
+    "string(.)",
+    "normalize-space(.)",
+    "string-length(.)",
+    "number(@x)",
+    "sum(//@x)",
+    "following-sibling::node()",
+    "preceding::*",
+    "ancestor-or-self::*",
+    "comment()",
+    "processing-instruction()",
+    "descendant::text()",
+    "boolean(@x)",
+    "lang('de')",
+    "id('x')",
+    "'lit'",
+    "1 div 0",
+    "0 div 0",
+    "1 = 1",
+    "position() = last()",
+    "concat(name(), '|', @name, '|', .)",
+    "translate(., 'abc', 'ABC')",
+    "//*[local-name()='item']",
+    "//p:item/@p:v",
+    "@@",
+    "unknown()",
+    "$nothing",
+    "  ",
+    "substring-before(@label, ' ')",
+    "//valueLabel/@label",
+    "//variable[@name='age']/@label",
+    "//*[@name][2]/@*",
+    "node()[2]",
+    "count(node())",
+    "count(text())",
+    "self::text()",
+    "self::node()",
+    "preceding-sibling::node()[1]",
+    "number(.)",
+    "count(//node())",
+    "//text()",
 };
 
 class QueryDifferentialTest : public ::testing::Test {
@@ -181,12 +235,12 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
         "</group><p:item name=\"a\" p:name=\"b\"/><p:item name=\"b\"><p:item name=\"b\"/></p:item>"
         "<sub name=\"\xE6\x97\xA5\"/></r>"));
     ASSERT_NE(source, nullptr);
-    const std::vector<std::string> steps = {"/r/item", "//item", "/r/group/item", "//group/item",
-                                            "//p:item", "/r/p:item", "//p:item/p:item", "//q:item",
-                                            "//sub", "/r", "//r//item", "/item"};
+    const std::vector<std::string> steps = {
+        "/r/item",         "//item",   "/r/group/item", "//group/item", "//p:item",  "/r/p:item",
+        "//p:item/p:item", "//q:item", "//sub",         "/r",           "//r//item", "/item"};
     const std::vector<std::string> attributes = {"name", "p:name", "x", "q:name"};
-    const std::vector<std::string> values = {"a", "b", " a", "it's", "say \"hi\"", "Größe", "",
-                                             "1", "2", "\xE6\x97\xA5", "zzz", "A"};
+    const std::vector<std::string> values = {"a", "b", " a", "it's",         "say \"hi\"", "Größe",
+                                             "",  "1", "2",  "\xE6\x97\xA5", "zzz",        "A"};
     std::vector<std::string> paths;
     for (const std::string& step : steps)
         for (const std::string& attribute : attributes)
@@ -222,8 +276,8 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
 
     // Every variable and value-label set of a dictionary by name, and names it lacks.
     std::string error;
-    const std::unique_ptr<VORN_DataSource> survey = LoadDataSourceJSON(
-        std::string(TRANSSPACE_SOURCE_DIR) + "/examples/survey.json", error);
+    const std::unique_ptr<VORN_DataSource> survey =
+        LoadDataSourceJSON(std::string(TRANSSPACE_SOURCE_DIR) + "/examples/survey.json", error);
     ASSERT_NE(survey, nullptr) << error;
     const TransValue dictionary(*survey);
     TransStringList* names = dictionary.asStringList(ts("/"), ts("//@name"));

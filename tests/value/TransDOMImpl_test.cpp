@@ -16,9 +16,9 @@
 #include "TransSpace.h"
 #include "support/HostTextMode.h"
 #include "support/XmlDocuments.h"
+#include "value/TransValueImpl.h"
 #include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentDepth.h"
-#include "value/TransValueImpl.h"
 #include "value/xpath/XPathLimits.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -32,7 +32,8 @@ const char* const document =
     "<variable name=\"age\" label=\"Age in years\" a=\"1\" b=\"2\" c=\"3\"/>"
     "<variable name=\"sex\" label=\"\"/>"
     "<variable name=\"x\" label=\"12.5\"><!--note-->text<?pi data?></variable>"
-    "<variable name=\"stadt\" label=\"Gr\xC3\xB6\xC3\x9F" "e der Stadt \xE2\x82\xAC\"/>"
+    "<variable name=\"stadt\" label=\"Gr\xC3\xB6\xC3\x9F"
+    "e der Stadt \xE2\x82\xAC\"/>"
     "</dictionary>\n<!-- after -->";
 
 enum Flags { none = 0, W = 1, F = 2, FW = 3 };
@@ -136,7 +137,9 @@ TEST_F(DocumentValueTest, HoldsItsOwnCopyOfTheDocumentElementOnly) {
 TEST_F(DocumentValueTest, EmptyDocumentsStillAnswer) {
     DocumentPtr noElement(DOMImplementation::getImplementation()->createDocument());
     // The parser takes this name; the DOM's own name check refuses to copy it.
-    DocumentPtr uncopyable = parseXml("<a><\xF0\x98\x9F\x80" "b/></a>");
+    DocumentPtr uncopyable = parseXml(
+        "<a><\xF0\x98\x9F\x80"
+        "b/></a>");
     ASSERT_NE(uncopyable, nullptr);
     const DOMDocument* const sources[] = {nullptr, noElement.get(), uncopyable.get()};
     for (const DOMDocument* source : sources) {
@@ -176,9 +179,9 @@ TEST_F(DocumentValueTest, UnwritableCharactersFailTheSerialisationOnly) {
 // only. Other CDATA is split around the character, written between the parts.
 TEST_F(DocumentValueTest, MarkupTheCodePageCannotHoldFailsTheMultibyteText) {
     HostTextMode mode("windows-1252");
-    for (const char* xml : {"<a><b\xE4\xB8\xAD/></a>", "<a b\xE4\xB8\xAD=\"1\"/>",
-                            "<a><!--\xE4\xB8\xAD--></a>", "<a><?p \xE4\xB8\xAD?></a>",
-                            "<a><![CDATA[\xF0\x9F\x98\x80]]></a>"}) {
+    for (const char* xml :
+         {"<a><b\xE4\xB8\xAD/></a>", "<a b\xE4\xB8\xAD=\"1\"/>", "<a><!--\xE4\xB8\xAD--></a>",
+          "<a><?p \xE4\xB8\xAD?></a>", "<a><![CDATA[\xF0\x9F\x98\x80]]></a>"}) {
         SCOPED_TRACE(xml);
         DocumentPtr source = parseXml(std::string(xml));
         TransValue value(source.get());
@@ -223,10 +226,16 @@ TEST_F(DocumentValueTest, DocumentsTooDeepForTheSerializerAreRefused) {
 
 TEST_F(QueryTest, OutcomeTable) {
     // Refused arguments, unknown context nodes, bad expressions.
-    for (const auto& refused : std::vector<std::pair<std::string, std::string>>{
-             {"", "@name"}, {"  ", "@name"}, {"/", ""}, {"/", " \t "}, {"/nothing", "@name"},
-             {"/dictionary/variable[", "@name"}, {"count(/)", "1"}, {"/", "@@"},
-             {"/", "no-such-function()"}})
+    for (const auto& refused :
+         std::vector<std::pair<std::string, std::string>>{{"", "@name"},
+                                                          {"  ", "@name"},
+                                                          {"/", ""},
+                                                          {"/", " \t "},
+                                                          {"/nothing", "@name"},
+                                                          {"/dictionary/variable[", "@name"},
+                                                          {"count(/)", "1"},
+                                                          {"/", "@@"},
+                                                          {"/", "no-such-function()"}})
         expectRefused(refused.first, refused.second);
     const std::vector<Row> rows = {
         {"/", "count(//variable)", "4", none, {"4"}, none, 4, none},
@@ -236,15 +245,27 @@ TEST_F(QueryTest, OutcomeTable) {
         {"/", "0 div 0", "NaN", none, {"NaN"}, none, std::nan(""), none},
         {"/", "'abc'", "abc", none, {"abc"}, none, missing, W},
         {"/", "''", "", W, {""}, none, missing, W},
-        {"/", "'-1.7976931348623157e308'", "-1.7976931348623157e308", none,
-         {"-1.7976931348623157e308"}, none, missing, W},
+        {"/",
+         "'-1.7976931348623157e308'",
+         "-1.7976931348623157e308",
+         none,
+         {"-1.7976931348623157e308"},
+         none,
+         missing,
+         W},
         // Node-sets; untrimmed texts are what the processor evaluates.
         {" " + age + " ", " @label ", "Age in years", none, {"Age in years"}, none, missing, W},
         {age, "@a|@b|@c", "1", W, {"1", "2", "3"}, none, 1, W},
         {age, "@nothing", "", W, {}, W, missing, W},
         {"/dictionary/variable[2]", "@label", "", W, {""}, none, missing, W},
         {"/dictionary/variable[3]", "@label", "12.5", none, {"12.5"}, none, 12.5, none},
-        {"/dictionary/variable[3]", "node()", "note", W, {"note", "text", "data"}, none, missing,
+        {"/dictionary/variable[3]",
+         "node()",
+         "note",
+         W,
+         {"note", "text", "data"},
+         none,
+         missing,
          W},
         {"/", "//variable", "", W, {"", "", "", ""}, none, missing, W},
         {"/", "/", "", W, {""}, none, missing, W},
@@ -281,12 +302,24 @@ TEST_F(QueryTest, LimitsOnExpressionText) {
         {"/", negated(depth / 2), "1", none, {"1"}, none, 1, none},
         {"/", chain(XPathLimits::maxLength), sum, none, {sum}, none, std::stod(sum), none},
         {predicates(depth - 1), "@locale", "en_US", none, {"en_US"}, none, missing, W},
-        {"/", "1" + std::string(XPathLimits::maxNumberLength - 1, '0'), digits, none, {digits},
-         none, 1e63, none},
+        {"/",
+         "1" + std::string(XPathLimits::maxNumberLength - 1, '0'),
+         digits,
+         none,
+         {digits},
+         none,
+         1e63,
+         none},
         // Digits in names are no number; brackets inside string literals do not nest.
         {"/", "count(x" + std::string(100, '9') + ")", "0", none, {"0"}, none, 0, none},
-        {"/", "string-length('" + std::string(1000, '(') + "')", "1000", none, {"1000"}, none,
-         1000, none},
+        {"/",
+         "string-length('" + std::string(1000, '(') + "')",
+         "1000",
+         none,
+         {"1000"},
+         none,
+         1000,
+         none},
     };
     for (const Row& r : rows) expectRow(r);
 }

@@ -81,9 +81,9 @@ TEST(TransValueImpl, KindsAnswerTheirSlotsAndRefuseTheOthers) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const std::vector<std::string> expected = {
-            row.asString, "|FW", "0 entries|FW", "|FW", "|FW", row.asDouble, refusedNumber,
-            "<null>|FW"};
+        const std::vector<std::string> expected = {row.asString,  "|FW",      "0 entries|FW",
+                                                   "|FW",         "|FW",      row.asDouble,
+                                                   refusedNumber, "<null>|FW"};
         const std::unique_ptr<TransValueImpl> copy(row.impl->clone());
         EXPECT_EQ(typeid(*copy), typeid(*row.impl));
         for (bool dirty : {false, true}) {
@@ -102,10 +102,18 @@ TEST(NumberText, FormatsUnderTheNumericLocaleOfTheCall) {
         const char* text;
     };
     const Row rows[] = {
-        {"C", 3.14159, "3.142"}, {"C", 2.5, "2.5"}, {"C", 7.0, "7"}, {"C", -0.25, "-0.25"},
-        {"C", 1.0005, "1"}, {"C", 1.0015, "1.002"}, {"C", 1e15, "1000000000000000"},
-        {"en_US.UTF-8", 1234567, "1234567"}, {"de_DE.UTF-8", 1234567.125, "1234567,125"},
-        {"C", 0.5, "0.5"}, {"de_DE.UTF-8", -0.5, "-0,5"}, {"en_US.UTF-8", 0.5, "0.5"},
+        {"C", 3.14159, "3.142"},
+        {"C", 2.5, "2.5"},
+        {"C", 7.0, "7"},
+        {"C", -0.25, "-0.25"},
+        {"C", 1.0005, "1"},
+        {"C", 1.0015, "1.002"},
+        {"C", 1e15, "1000000000000000"},
+        {"en_US.UTF-8", 1234567, "1234567"},
+        {"de_DE.UTF-8", 1234567.125, "1234567,125"},
+        {"C", 0.5, "0.5"},
+        {"de_DE.UTF-8", -0.5, "-0,5"},
+        {"en_US.UTF-8", 0.5, "0.5"},
     };
     for (const Row& row : rows) {
         LocaleGuard numeric(LC_NUMERIC, row.locale);
@@ -133,10 +141,14 @@ TEST(NumberText, TextReadsAsANumberOfTheNumericLocale) {
         double number;  // missingNumber: refused with failure and warning
     };
     const Row rows[] = {
-        {"C", "3.25", 3.25}, {"C", "-42", -42}, {"C", "4294967296", 4294967296.0},
+        {"C", "3.25", 3.25},
+        {"C", "-42", -42},
+        {"C", "4294967296", 4294967296.0},
         {"C", "-17976931348623157" + std::string(292, '0'), missingNumber},
-        {"en_US.UTF-8", "1,234.5", 1234.5}, {"de_DE.UTF-8", "2,5", 2.5},
-        {"de_DE.UTF-8", "1.234,5", 1234.5}, {"de_DE.UTF-8", "abc", missingNumber},
+        {"en_US.UTF-8", "1,234.5", 1234.5},
+        {"de_DE.UTF-8", "2,5", 2.5},
+        {"de_DE.UTF-8", "1.234,5", 1234.5},
+        {"de_DE.UTF-8", "abc", missingNumber},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.locale) + " \"" + row.text + "\"");

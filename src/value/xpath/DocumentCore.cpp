@@ -37,8 +37,7 @@ const DocumentCore::QueryView& DocumentCore::queryView() const {
             built.root = &tree;
         }
         built.resolver.reset(new xalan::XalanDocumentPrefixResolver(
-            &tree, xalan::XalanDOMString(),
-            xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
+            &tree, xalan::XalanDOMString(), xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
         view = std::move(built);
     });
     return view;
@@ -50,8 +49,8 @@ std::size_t DocumentCore::depth() const {
 }
 
 std::unique_ptr<const AttributeIndex> DocumentCore::makeIndex(const QueryView& view,
-                                                             const IndexedPath& path,
-                                                             XPathEngine& engine) {
+                                                              const IndexedPath& path,
+                                                              XPathEngine& engine) {
     if (!view.tree || view.root != &view.tree->document()) return nullptr;
     xalan::XalanSourceTreeDOMSupport domSupport;
     const CompiledXPath elementPath(path.elementPath.c_str(), *view.resolver);

@@ -62,9 +62,9 @@ const std::size_t blockSize = 4096;
 // the wrapper view.
 class MarkedText : public xalan::XalanSourceTreeText {
 public:
-    MarkedText(NodeType type, const xalan::XalanDOMString& name,
-               const xalan::XalanDOMString& data, xalan::XalanSourceTreeElement* parent,
-               xalan::XalanNode::IndexType index, const bool& linking)
+    MarkedText(NodeType type, const xalan::XalanDOMString& name, const xalan::XalanDOMString& data,
+               xalan::XalanSourceTreeElement* parent, xalan::XalanNode::IndexType index,
+               const bool& linking)
         : XalanSourceTreeText(data, parent, nullptr, nullptr, index),
           type(type),
           name(name),
@@ -78,7 +78,6 @@ private:
     const xalan::XalanDOMString& name;
     const bool& linking;
 };
-
 
 // Memory for a tree's nodes and strings, handed out in order and given back
 // all at once: a tree lives and dies whole, and a dictionary's million small
@@ -134,8 +133,8 @@ private:
         if (size % hugePage == 0) {
             // Mapped with room to align it to a huge page, the rest unmapped.
             const std::size_t span = size + hugePage;
-            void* mapped = mmap(nullptr, span, PROT_READ | PROT_WRITE,
-                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            void* mapped =
+                mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (mapped != MAP_FAILED) {
                 const auto base = reinterpret_cast<std::uintptr_t>(mapped);
                 const std::uintptr_t start = (base + hugePage - 1) & ~(hugePage - 1);
@@ -232,7 +231,7 @@ struct SourceTree::Storage {
     std::size_t slotsLeft = 0;
     std::size_t slotBytes = 0;
     std::vector<std::unique_ptr<MarkedText>> marked;  // CDATA sections, entity references
-    bool linking = true;  // until the tree is whole
+    bool linking = true;                              // until the tree is whole
 };
 
 namespace {
@@ -264,18 +263,18 @@ public:
             append(storage.whitespace.create(storage.value(chars), parent, nullptr, nullptr,
                                              nextIndex++));
         else
-            append(storage.texts.create(storage.value(chars), parent, nullptr, nullptr,
-                                        nextIndex++));
+            append(
+                storage.texts.create(storage.value(chars), parent, nullptr, nullptr, nextIndex++));
     }
     void marked(xalan::XalanNode::NodeType type, const DOMNode* node) {
         xalan::XalanSourceTreeElement* parent = levels.back().element;
         if (parent == nullptr) return;
-        storage.marked.emplace_back(new MarkedText(
-            type, storage.name(view(node->getNodeName())),
-            storage.value(type == xalan::XalanNode::ENTITY_REFERENCE_NODE
-                              ? std::u16string_view(u"")
-                              : view(node->getNodeValue())),
-            parent, nextIndex++, storage.linking));
+        storage.marked.emplace_back(
+            new MarkedText(type, storage.name(view(node->getNodeName())),
+                           storage.value(type == xalan::XalanNode::ENTITY_REFERENCE_NODE
+                                             ? std::u16string_view(u"")
+                                             : view(node->getNodeValue())),
+                           parent, nextIndex++, storage.linking));
         append(static_cast<xalan::XalanSourceTreeText*>(storage.marked.back().get()));
     }
     void comment(const XMLCh* data) {
@@ -285,8 +284,7 @@ public:
     void instruction(const DOMProcessingInstruction* pi) {
         append(storage.instructions.create(storage.name(view(pi->getTarget())),
                                            storage.value(view(pi->getData())), &tree,
-                                           levels.back().element, nullptr, nullptr,
-                                           nextIndex++));
+                                           levels.back().element, nullptr, nullptr, nextIndex++));
     }
 
 private:
@@ -330,12 +328,12 @@ private:
                 storage.name(colon == std::u16string_view::npos ? std::u16string_view(u"")
                                                                 : qname.substr(0, colon));
             if (count == 0)
-                element = storage.leavesNS.create(tag, local, space, prefix, &tree, parent,
-                                                  nullptr, nullptr, index);
+                element = storage.leavesNS.create(tag, local, space, prefix, &tree, parent, nullptr,
+                                                  nullptr, index);
             else
-                element = storage.elementsNS.create(tag, local, space, prefix, &tree, slots,
-                                                    attributeCount, parent, nullptr, nullptr,
-                                                    index);
+                element =
+                    storage.elementsNS.create(tag, local, space, prefix, &tree, slots,
+                                              attributeCount, parent, nullptr, nullptr, index);
         }
 
         // Namespace declarations come first, then the other attributes, each
@@ -383,8 +381,8 @@ SourceTree::~SourceTree() = default;
 std::size_t SourceTree::memory() const {
     // A name's hash node holds its key, the pointer, the hash and a link.
     const std::size_t nameNode = sizeof(std::u16string_view) + 3 * sizeof(void*);
-    return storage->memory.reserved() + storage->slotBytes +
-           storage->names.size() * nameNode + storage->names.bucket_count() * sizeof(void*) +
+    return storage->memory.reserved() + storage->slotBytes + storage->names.size() * nameNode +
+           storage->names.bucket_count() * sizeof(void*) +
            storage->marked.size() * (sizeof(MarkedText) + sizeof(void*));
 }
 
@@ -399,31 +397,31 @@ std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
     while (node != nullptr) {
         bool opened = false;
         switch (node->getNodeType()) {
-        case DOMNode::ELEMENT_NODE:
-            builder.openElement(static_cast<const DOMElement*>(node));
-            opened = true;
-            break;
-        case DOMNode::CDATA_SECTION_NODE:
-            builder.marked(xalan::XalanNode::CDATA_SECTION_NODE, node);
-            break;
-        case DOMNode::ENTITY_REFERENCE_NODE:
-            // Never has children in a document value's copy; one that had
-            // them (its text is part of its parent's string value) stays on
-            // the wrapper view.
-            if (node->hasChildNodes()) return nullptr;
-            builder.marked(xalan::XalanNode::ENTITY_REFERENCE_NODE, node);
-            break;
-        case DOMNode::TEXT_NODE:
-            builder.text(node->getNodeValue());
-            break;
-        case DOMNode::COMMENT_NODE:
-            builder.comment(node->getNodeValue());
-            break;
-        case DOMNode::PROCESSING_INSTRUCTION_NODE:
-            builder.instruction(static_cast<const DOMProcessingInstruction*>(node));
-            break;
-        default:
-            break;
+            case DOMNode::ELEMENT_NODE:
+                builder.openElement(static_cast<const DOMElement*>(node));
+                opened = true;
+                break;
+            case DOMNode::CDATA_SECTION_NODE:
+                builder.marked(xalan::XalanNode::CDATA_SECTION_NODE, node);
+                break;
+            case DOMNode::ENTITY_REFERENCE_NODE:
+                // Never has children in a document value's copy; one that had
+                // them (its text is part of its parent's string value) stays on
+                // the wrapper view.
+                if (node->hasChildNodes()) return nullptr;
+                builder.marked(xalan::XalanNode::ENTITY_REFERENCE_NODE, node);
+                break;
+            case DOMNode::TEXT_NODE:
+                builder.text(node->getNodeValue());
+                break;
+            case DOMNode::COMMENT_NODE:
+                builder.comment(node->getNodeValue());
+                break;
+            case DOMNode::PROCESSING_INSTRUCTION_NODE:
+                builder.instruction(static_cast<const DOMProcessingInstruction*>(node));
+                break;
+            default:
+                break;
         }
         if (opened && node->hasChildNodes()) {
             node = node->getFirstChild();

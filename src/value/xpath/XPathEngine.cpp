@@ -35,7 +35,8 @@ public:
         str(listener, function);
     }
     void str(FormatterListener& listener, MemberFunctionPtr function) const override {
-        (listener.*function)(text.c_str(), static_cast<FormatterListener::size_type>(text.length()));
+        (listener.*function)(text.c_str(),
+                             static_cast<FormatterListener::size_type>(text.length()));
     }
     void str(XPathExecutionContext&, XalanDOMString& buffer) const override { str(buffer); }
     void str(XalanDOMString& buffer) const override { buffer.append(text); }
@@ -83,8 +84,8 @@ XPathEngine::XPathEngine()
     : envSupport(XalanMemMgrs::getDefaultXercesMemMgr()),
       context(XalanMemMgrs::getDefaultXercesMemMgr()) {}
 
-XObjectPtr XPathEngine::evaluate(DOMSupport& domSupport, XalanNode* contextNode,
-                                 const XPath& xpath, const PrefixResolver& resolver) {
+XObjectPtr XPathEngine::evaluate(DOMSupport& domSupport, XalanNode* contextNode, const XPath& xpath,
+                                 const PrefixResolver& resolver) {
     context.reset();
     factory.reset();
     const SupportRelease release(context);

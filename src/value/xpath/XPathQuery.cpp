@@ -22,8 +22,8 @@ const char16_t* utf16(const TransString& s, bool& withinLimits) {
 
 }  // namespace
 
-bool acceptQuery(const TransString& contextPath, const TransString& expression,
-                 QueryTexts& texts, TransStatus& st) {
+bool acceptQuery(const TransString& contextPath, const TransString& expression, QueryTexts& texts,
+                 TransStatus& st) {
     // Blank arguments are refused before anything is converted; the trimmed
     // copies serve only this test.
     if (blank(contextPath) || blank(expression)) {

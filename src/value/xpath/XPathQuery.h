@@ -21,8 +21,8 @@ struct QueryTexts {
 
 // False, with the failure flag, when an argument is empty or only blanks, or
 // beyond the limits the processor survives; otherwise fills texts.
-bool acceptQuery(const TransString& contextPath, const TransString& expression,
-                 QueryTexts& texts, TransStatus& st);
+bool acceptQuery(const TransString& contextPath, const TransString& expression, QueryTexts& texts,
+                 TransStatus& st);
 
 template <class Evaluate>
 TransString* queryString(const TransString& contextPath, const TransString& expression,
@@ -52,8 +52,7 @@ TransStringList* queryStringList(const TransString& contextPath, const TransStri
     QueryTexts texts;
     if (acceptQuery(contextPath, expression, texts, st)) {
         try {
-            resultAsStringList(evaluate(texts.contextPath, texts.expression, st).result, *list,
-                               st);
+            resultAsStringList(evaluate(texts.contextPath, texts.expression, st).result, *list, st);
         } catch (...) {
             st.failure(true);
             *list = TransStringList();
@@ -64,8 +63,8 @@ TransStringList* queryStringList(const TransString& contextPath, const TransStri
 }
 
 template <class Evaluate>
-double queryDouble(const TransString& contextPath, const TransString& expression,
-                   TransStatus& st, Evaluate evaluate) {
+double queryDouble(const TransString& contextPath, const TransString& expression, TransStatus& st,
+                   Evaluate evaluate) {
     st.reset();
     double number = missingNumber;
     QueryTexts texts;

@@ -16,14 +16,14 @@ enum class Kind { none, scalar, nodeSet };
 Kind kindOf(const XObjectPtr& result) {
     if (result.null()) return Kind::none;
     switch (result->getType()) {
-    case XObject::eTypeBoolean:
-    case XObject::eTypeNumber:
-    case XObject::eTypeString:
-        return Kind::scalar;
-    case XObject::eTypeNodeSet:
-        return Kind::nodeSet;
-    default:
-        return Kind::none;
+        case XObject::eTypeBoolean:
+        case XObject::eTypeNumber:
+        case XObject::eTypeString:
+            return Kind::scalar;
+        case XObject::eTypeNodeSet:
+            return Kind::nodeSet;
+        default:
+            return Kind::none;
     }
 }
 
@@ -44,16 +44,16 @@ icu::UnicodeString scalarText(const XObjectPtr& result) { return unicode(result-
 
 TransString* resultAsString(const XObjectPtr& result, TransStatus& st) {
     switch (kindOf(result)) {
-    case Kind::scalar:
-        return TransStringAccess::newFromUTF16(scalarText(result));
-    case Kind::nodeSet: {
-        const NodeRefListBase& nodes = result->nodeset();
-        if (nodes.getLength() == 0) return new TransString;
-        if (nodes.getLength() > 1) st.warning(true);
-        return TransStringAccess::newFromUTF16(nodeValue(nodes, 0));
-    }
-    case Kind::none:
-        break;
+        case Kind::scalar:
+            return TransStringAccess::newFromUTF16(scalarText(result));
+        case Kind::nodeSet: {
+            const NodeRefListBase& nodes = result->nodeset();
+            if (nodes.getLength() == 0) return new TransString;
+            if (nodes.getLength() > 1) st.warning(true);
+            return TransStringAccess::newFromUTF16(nodeValue(nodes, 0));
+        }
+        case Kind::none:
+            break;
     }
     st.failure(true);
     return new TransString;
@@ -61,40 +61,41 @@ TransString* resultAsString(const XObjectPtr& result, TransStatus& st) {
 
 void resultAsStringList(const XObjectPtr& result, TransStringList& list, TransStatus& st) {
     switch (kindOf(result)) {
-    case Kind::scalar:
-        TransStringListAccess::append(list, scalarText(result));
-        return;
-    case Kind::nodeSet: {
-        const NodeRefListBase& nodes = result->nodeset();
-        for (NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i)
-            TransStringListAccess::append(list, nodeValue(nodes, i));
-        return;
-    }
-    case Kind::none:
-        break;
+        case Kind::scalar:
+            TransStringListAccess::append(list, scalarText(result));
+            return;
+        case Kind::nodeSet: {
+            const NodeRefListBase& nodes = result->nodeset();
+            for (NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i)
+                TransStringListAccess::append(list, nodeValue(nodes, i));
+            return;
+        }
+        case Kind::none:
+            break;
     }
     st.failure(true);
 }
 
 double resultAsDouble(const XObjectPtr& result, TransStatus& st) {
     switch (kindOf(result)) {
-    case Kind::scalar:
-        if (result->getType() == XObject::eTypeString) return parseNumber(unicode(result->str()));
-        // A boolean's context-free num() reads its text "true" or "false" as
-        // a number and gives NaN; its number is 1 or 0.
-        if (result->getType() == XObject::eTypeBoolean) {
-            const XalanDOMString& text = result->str();
-            return text.length() == 4 && text[0] == u't' ? 1.0 : 0.0;
+        case Kind::scalar:
+            if (result->getType() == XObject::eTypeString)
+                return parseNumber(unicode(result->str()));
+            // A boolean's context-free num() reads its text "true" or "false" as
+            // a number and gives NaN; its number is 1 or 0.
+            if (result->getType() == XObject::eTypeBoolean) {
+                const XalanDOMString& text = result->str();
+                return text.length() == 4 && text[0] == u't' ? 1.0 : 0.0;
+            }
+            return result->num();
+        case Kind::nodeSet: {
+            const NodeRefListBase& nodes = result->nodeset();
+            if (nodes.getLength() == 0) return missingNumber;
+            if (nodes.getLength() > 1) st.warning(true);
+            return parseNumber(nodeValue(nodes, 0));
         }
-        return result->num();
-    case Kind::nodeSet: {
-        const NodeRefListBase& nodes = result->nodeset();
-        if (nodes.getLength() == 0) return missingNumber;
-        if (nodes.getLength() > 1) st.warning(true);
-        return parseNumber(nodeValue(nodes, 0));
-    }
-    case Kind::none:
-        break;
+        case Kind::none:
+            break;
     }
     st.failure(true);
     return missingNumber;
