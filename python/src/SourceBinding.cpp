@@ -250,7 +250,13 @@ void bindDataSource(py::module_& m) {
             for (const std::string& n : s.notes) out.append(toStr(n));
             return out;
         })
-        .def_property_readonly("variables", [](SourceHandle& s) { return py::list(variablesOf(s)); })
+        .def_property_readonly("variables", [](SourceHandle& s) {
+            // A new list each time, of the same Variable objects.
+            const py::list& all = variablesOf(s);
+            PyObject* copy = PyList_GetSlice(all.ptr(), 0, PY_SSIZE_T_MAX);
+            if (copy == nullptr) throw py::error_already_set();
+            return py::reinterpret_steal<py::list>(copy);
+        })
         .def("__len__", [](const SourceHandle& s) { return s.source->ColumnCount(); })
         .def("__iter__", [](SourceHandle& s) { return py::iter(variablesOf(s)); })
         .def("__getitem__", [](SourceHandle& s, const py::object& name) -> py::object {
