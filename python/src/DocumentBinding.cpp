@@ -1,12 +1,15 @@
 // Document: XML read into a document value, its text and its queries.
 #include "DocumentBinding.h"
 
+#include <pybind11/stl.h>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/XMLString.hpp>
+
+#include <chrono>
 
 #include "XmlIndent.h"
 
@@ -228,6 +231,21 @@ void bindDocument(py::module_& m) {
             return d.origin ? "<transspace.Document: a dictionary>" : "<transspace.Document>";
         });
 
+    // The benchmark's baseline (scripts/python-bench): the queries that
+    // Document.query makes, in a C++ loop; seconds for all of them.
+    m.def("_bench_query", [](const DocumentHandle& d, const std::string& expression,
+                             const std::vector<std::string>& contexts) {
+        py::gil_scoped_release unlocked;
+        std::lock_guard<std::mutex> hold(d.lock);
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::string& c : contexts) {
+            TransStatus st;
+            TransString* result =
+                d.value.asString(TransString(c.c_str()), TransString(expression.c_str()), st);
+            TransValue::releaseString(result);
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    });
     m.def("_parse_xml", [](const py::object& text, const py::str& name) {
         const bool isStr = PyUnicode_Check(text.ptr());
         const std::string bytes = fromStr(text);
