@@ -62,6 +62,20 @@ inline py::str toStr(const char* text) { return toStr(text, std::char_traits<cha
 // A str (or bytes) as UTF-8, lone surrogates back as the bytes they stand for.
 std::string fromStr(const py::handle& text);
 
+// A str argument as UTF-8, without a copy where Python keeps the UTF-8 form
+// already (it does for ASCII). Valid while the str lives; made with the GIL.
+class Utf8Arg {
+public:
+    explicit Utf8Arg(const py::str& text);
+    Utf8Arg(const Utf8Arg&) = delete;
+    Utf8Arg& operator=(const Utf8Arg&) = delete;
+    const char* c_str() const { return data; }
+
+private:
+    std::string owned;  // when the text needed converting
+    const char* data;
+};
+
 // Issues text as a transspace.QueryWarning through warnings.warn. Needs the GIL.
 void warnQuery(const std::string& text);
 

@@ -77,12 +77,12 @@ DOMDocument* parseEither(const Source& source, const std::string& name) {
 }
 
 // A warning alone goes to warnings.warn, a failure raises.
-void check(const TransStatus& st, const char* what, const std::string& expression,
-           const std::string& context) {
+void check(const TransStatus& st, const char* what, const char* expression = nullptr,
+           const char* context = nullptr) {
     if (!st.failure() && !st.warning()) return;
     std::string message = what;
-    if (!expression.empty() || !context.empty())
-        message += " of \"" + expression + "\" at \"" + context + "\"";
+    if (expression != nullptr)
+        message += " of \"" + std::string(expression) + "\" at \"" + context + "\"";
     if (st.failure())
         throw QueryFailure{message + ": failed", st.warning(), st.failure()};
     warnQuery(message + ": an empty, absent or partial answer (the warning flag)");
@@ -143,7 +143,9 @@ std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_Da
     return d;
 }
 
-py::str queryText(const ValueHandle& v, const std::string& expression, const std::string& context) {
+py::str queryText(const ValueHandle& v, const py::str& expressionText,
+                   const py::str& contextText) {
+    const Utf8Arg expression(expressionText), context(contextText);
     TransStatus st;
     StringResult result;
     {
@@ -152,12 +154,13 @@ py::str queryText(const ValueHandle& v, const std::string& expression, const std
         result.p =
             v.value.asString(TransString(context.c_str()), TransString(expression.c_str()), st);
     }
-    check(st, "the query", expression, context);
+    check(st, "the query", expression.c_str(), context.c_str());
     return toStr(result.p->asMBCS());
 }
 
-py::list queryList(const ValueHandle& v, const std::string& expression,
-                   const std::string& context) {
+py::list queryList(const ValueHandle& v, const py::str& expressionText,
+                   const py::str& contextText) {
+    const Utf8Arg expression(expressionText), context(contextText);
     TransStatus st;
     ListResult result;
     {
@@ -166,14 +169,15 @@ py::list queryList(const ValueHandle& v, const std::string& expression,
         result.p =
             v.value.asStringList(TransString(context.c_str()), TransString(expression.c_str()), st);
     }
-    check(st, "the query", expression, context);
+    check(st, "the query", expression.c_str(), context.c_str());
     py::list out(result.p->size());
     for (unsigned i = 0; i < result.p->size(); ++i) out[i] = toStr(result.p->asMBCS(i));
     return out;
 }
 
-double queryNumber(const ValueHandle& v, const std::string& expression,
-                   const std::string& context) {
+double queryNumber(const ValueHandle& v, const py::str& expressionText,
+                   const py::str& contextText) {
+    const Utf8Arg expression(expressionText), context(contextText);
     TransStatus st;
     double result = 0;
     {
@@ -181,7 +185,7 @@ double queryNumber(const ValueHandle& v, const std::string& expression,
         std::lock_guard<std::mutex> hold(v.lock);
         result = v.value.asDouble(TransString(context.c_str()), TransString(expression.c_str()), st);
     }
-    check(st, "the query", expression, context);
+    check(st, "the query", expression.c_str(), context.c_str());
     return result;
 }
 
@@ -193,7 +197,7 @@ py::str valueText(const ValueHandle& v) {
         std::lock_guard<std::mutex> hold(v.lock);
         result.p = v.value.asString(st);
     }
-    check(st, "as_string", "", "");
+    check(st, "as_string");
     return toStr(result.p->asMBCS());
 }
 
@@ -205,7 +209,7 @@ double valueNumber(const ValueHandle& v) {
         std::lock_guard<std::mutex> hold(v.lock);
         result = v.value.asDouble(st);
     }
-    check(st, "as_double", "", "");
+    check(st, "as_double");
     return result;
 }
 

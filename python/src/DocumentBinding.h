@@ -54,11 +54,9 @@ std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_Da
 // What Document and Value answer, each with the GIL released while the
 // library works. A failure raises QueryError (Error for xml); a warning alone
 // goes to warnings.warn as a QueryWarning.
-py::str queryText(const ValueHandle& v, const std::string& expression, const std::string& context);
-py::list queryList(const ValueHandle& v, const std::string& expression,
-                   const std::string& context);
-double queryNumber(const ValueHandle& v, const std::string& expression,
-                   const std::string& context);
+py::str queryText(const ValueHandle& v, const py::str& expression, const py::str& context);
+py::list queryList(const ValueHandle& v, const py::str& expression, const py::str& context);
+double queryNumber(const ValueHandle& v, const py::str& expression, const py::str& context);
 py::str valueText(const ValueHandle& v);
 double valueNumber(const ValueHandle& v);
 py::str xmlText(const ValueHandle& v, bool indent);
@@ -69,17 +67,17 @@ void bindQueries(py::class_<Handle>& cls) {
     cls.def("xml", [](const Handle& v, bool indent) { return xmlText(v, indent); },
             py::kw_only(), py::arg("indent") = false)
         .def("query",
-             [](const Handle& v, const std::string& expression, const std::string& context) {
+             [](const Handle& v, const py::str& expression, const py::str& context) {
                  return queryText(v, expression, context);
              },
              py::arg("expression"), py::arg("context") = "/")
         .def("query_list",
-             [](const Handle& v, const std::string& expression, const std::string& context) {
+             [](const Handle& v, const py::str& expression, const py::str& context) {
                  return queryList(v, expression, context);
              },
              py::arg("expression"), py::arg("context") = "/")
         .def("query_number",
-             [](const Handle& v, const std::string& expression, const std::string& context) {
+             [](const Handle& v, const py::str& expression, const py::str& context) {
                  return queryNumber(v, expression, context);
              },
              py::arg("expression"), py::arg("context") = "/");

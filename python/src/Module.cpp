@@ -64,6 +64,16 @@ std::string fromStr(const py::handle& text) {
     return out;
 }
 
+Utf8Arg::Utf8Arg(const py::str& text) : data(nullptr) {
+    Py_ssize_t size = 0;
+    data = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (data == nullptr) {
+        PyErr_Clear();
+        owned = fromStr(text);
+        data = owned.c_str();
+    }
+}
+
 void warnQuery(const std::string& text) {
     if (PyErr_WarnEx(queryWarningClass, text.c_str(), 1) != 0) throw py::error_already_set();
 }
