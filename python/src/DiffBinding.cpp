@@ -114,36 +114,40 @@ py::list fieldsOf(unsigned bits, const char* const (&names)[N]) {
 
 void bindDiff(py::module_& m) {
     py::class_<DiffHandle>(m, "Diff", "The difference of two dictionaries")
-        .def_property_readonly("added", [](const DiffHandle& h) { return namesOf(*h.b, h.d.added); })
+        .def_property_readonly("added",
+                               [](const DiffHandle& h) { return namesOf(*h.b, h.d.added); })
         .def_property_readonly("removed",
                                [](const DiffHandle& h) { return namesOf(*h.a, h.d.removed); })
-        .def_property_readonly("changed", [](const DiffHandle& h) {
-            py::list out;
-            for (const DictionaryDiff::Changed& c : h.d.changed)
-                out.append(py::make_tuple(toStr(h.a->variables[c.a].name),
-                                          fieldsOf(c.fields, kVariableFieldNames)));
-            return out;
-        })
-        .def_property_readonly("file", [](const DiffHandle& h) {
-            return fieldsOf(h.d.file, kFileFieldNames);
-        })
+        .def_property_readonly(
+            "changed",
+            [](const DiffHandle& h) {
+                py::list out;
+                for (const DictionaryDiff::Changed& c : h.d.changed)
+                    out.append(py::make_tuple(toStr(h.a->variables[c.a].name),
+                                              fieldsOf(c.fields, kVariableFieldNames)));
+                return out;
+            })
+        .def_property_readonly(
+            "file", [](const DiffHandle& h) { return fieldsOf(h.d.file, kFileFieldNames); })
         .def("__bool__", [](const DiffHandle& h) { return !h.d.same(); })
-        .def("to_json", [](const DiffHandle& h) {
-            std::string out;
-            {
-                py::gil_scoped_release unlocked;
-                out = diffJSON(*h.a, *h.b, h.d);
-            }
-            return toStr(out);
-        })
-        .def("to_text", [](const DiffHandle& h) {
-            std::string out;
-            {
-                py::gil_scoped_release unlocked;
-                out = diffText(*h.a, *h.b, h.d);
-            }
-            return toStr(out);
-        })
+        .def("to_json",
+             [](const DiffHandle& h) {
+                 std::string out;
+                 {
+                     py::gil_scoped_release unlocked;
+                     out = diffJSON(*h.a, *h.b, h.d);
+                 }
+                 return toStr(out);
+             })
+        .def("to_text",
+             [](const DiffHandle& h) {
+                 std::string out;
+                 {
+                     py::gil_scoped_release unlocked;
+                     out = diffText(*h.a, *h.b, h.d);
+                 }
+                 return toStr(out);
+             })
         .def("__repr__", [](const DiffHandle& h) {
             return py::str("<transspace.Diff: {} added, {} removed, {} changed>")
                 .format(h.d.added.size(), h.d.removed.size(), h.d.changed.size());

@@ -62,8 +62,9 @@ DOMDocument* parseOnce(const Source& source, const std::string& name, bool names
 
 bool dictionaryRoot(const DOMDocument* document) {
     const xercesc::DOMElement* root = document->getDocumentElement();
-    return root != nullptr && std::u16string_view(reinterpret_cast<const char16_t*>(
-                                  root->getTagName())) == u"dictionary";
+    return root != nullptr &&
+           std::u16string_view(reinterpret_cast<const char16_t*>(root->getTagName())) ==
+               u"dictionary";
 }
 
 // A dictionary is read as the library wrote it, without namespace
@@ -83,8 +84,7 @@ void check(const TransStatus& st, const char* what, const char* expression = nul
     std::string message = what;
     if (expression != nullptr)
         message += " of \"" + std::string(expression) + "\" at \"" + context + "\"";
-    if (st.failure())
-        throw QueryFailure{message + ": failed", st.warning(), st.failure()};
+    if (st.failure()) throw QueryFailure{message + ": failed", st.warning(), st.failure()};
     warnQuery(message + ": an empty, absent or partial answer (the warning flag)");
 }
 
@@ -143,8 +143,7 @@ std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_Da
     return d;
 }
 
-py::str queryText(const ValueHandle& v, const py::str& expressionText,
-                   const py::str& contextText) {
+py::str queryText(const ValueHandle& v, const py::str& expressionText, const py::str& contextText) {
     const Utf8Arg expression(expressionText), context(contextText);
     TransStatus st;
     StringResult result;
@@ -183,7 +182,8 @@ double queryNumber(const ValueHandle& v, const py::str& expressionText,
     {
         py::gil_scoped_release unlocked;
         std::lock_guard<std::mutex> hold(v.lock);
-        result = v.value.asDouble(TransString(context.c_str()), TransString(expression.c_str()), st);
+        result =
+            v.value.asDouble(TransString(context.c_str()), TransString(expression.c_str()), st);
     }
     check(st, "the query", expression.c_str(), context.c_str());
     return result;
@@ -232,8 +232,8 @@ void bindDocument(py::module_& m) {
     py::class_<DocumentHandle> document(m, "Document", "An XML document value; read-only");
     bindQueries(document);
     document.def("__repr__", [](const DocumentHandle& d) {
-            return d.origin ? "<transspace.Document: a dictionary>" : "<transspace.Document>";
-        });
+        return d.origin ? "<transspace.Document: a dictionary>" : "<transspace.Document>";
+    });
 
     // The benchmark's baseline (scripts/python-bench): the queries that
     // Document.query makes, in a C++ loop; seconds for all of them.

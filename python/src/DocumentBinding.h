@@ -49,7 +49,7 @@ xercesc::DOMDocument* parseXMLText(const std::string& text, const std::string& n
 
 // The dictionary document of a data source. Call without the GIL.
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,
-                                          std::mutex& sourceLock);
+                                             std::mutex& sourceLock);
 
 // What Document and Value answer, each with the GIL released while the
 // library works. A failure raises QueryError (Error for xml); a warning alone
@@ -64,23 +64,27 @@ py::str xmlText(const ValueHandle& v, bool indent);
 // Binds xml and the three queries on a class of values.
 template <class Handle>
 void bindQueries(py::class_<Handle>& cls) {
-    cls.def("xml", [](const Handle& v, bool indent) { return xmlText(v, indent); },
-            py::kw_only(), py::arg("indent") = false)
-        .def("query",
-             [](const Handle& v, const py::str& expression, const py::str& context) {
-                 return queryText(v, expression, context);
-             },
-             py::arg("expression"), py::arg("context") = "/")
-        .def("query_list",
-             [](const Handle& v, const py::str& expression, const py::str& context) {
-                 return queryList(v, expression, context);
-             },
-             py::arg("expression"), py::arg("context") = "/")
-        .def("query_number",
-             [](const Handle& v, const py::str& expression, const py::str& context) {
-                 return queryNumber(v, expression, context);
-             },
-             py::arg("expression"), py::arg("context") = "/");
+    cls.def(
+           "xml", [](const Handle& v, bool indent) { return xmlText(v, indent); }, py::kw_only(),
+           py::arg("indent") = false)
+        .def(
+            "query",
+            [](const Handle& v, const py::str& expression, const py::str& context) {
+                return queryText(v, expression, context);
+            },
+            py::arg("expression"), py::arg("context") = "/")
+        .def(
+            "query_list",
+            [](const Handle& v, const py::str& expression, const py::str& context) {
+                return queryList(v, expression, context);
+            },
+            py::arg("expression"), py::arg("context") = "/")
+        .def(
+            "query_number",
+            [](const Handle& v, const py::str& expression, const py::str& context) {
+                return queryNumber(v, expression, context);
+            },
+            py::arg("expression"), py::arg("context") = "/");
 }
 
 #endif

@@ -20,9 +20,7 @@ PyObject* classOf(const py::module_& errors, const char* name) {
     return py::object(errors.attr(name)).release().ptr();
 }
 
-void raise(PyObject* type, const py::object& instance) {
-    PyErr_SetObject(type, instance.ptr());
-}
+void raise(PyObject* type, const py::object& instance) { PyErr_SetObject(type, instance.ptr()); }
 
 }  // namespace
 
@@ -100,8 +98,8 @@ PYBIND11_MODULE(_core, m) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const LoadFailure& e) {
-            raise(loadErrorClass, py::reinterpret_borrow<py::object>(loadErrorClass)(
-                                      toStr(e.line), toStr(e.name)));
+            raise(loadErrorClass,
+                  py::reinterpret_borrow<py::object>(loadErrorClass)(toStr(e.line), toStr(e.name)));
         } catch (const QueryFailure& e) {
             raise(queryErrorClass, py::reinterpret_borrow<py::object>(queryErrorClass)(
                                        toStr(e.message), py::arg("warning") = e.warning,

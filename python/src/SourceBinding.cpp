@@ -110,16 +110,13 @@ py::list setsOf(const VORN_DataSource& source, VarSetsType which) {
         }
         const bool dichotomy = set.GetType() == VariableSet::DichotomySet;
         py::object counted = dichotomy ? py::object(toStr(set.GetValue())) : py::object(py::none());
-        out.append(py::make_tuple(toStr(set.GetName(VariableSet::KeepCase)),
-                                  toStr(set.GetLabel()), dichotomy ? "dichotomy" : "categories",
-                                  counted, names));
+        out.append(py::make_tuple(toStr(set.GetName(VariableSet::KeepCase)), toStr(set.GetLabel()),
+                                  dichotomy ? "dichotomy" : "categories", counted, names));
     }
     return out;
 }
 
-bool startsJSON(const std::string& head) {
-    return DetectSourceFormat(head) == SourceFormat::JSON;
-}
+bool startsJSON(const std::string& head) { return DetectSourceFormat(head) == SourceFormat::JSON; }
 
 std::string fileHead(const std::string& path) {
     std::string head(4096, '\0');
@@ -188,123 +185,143 @@ int SourceHandle::find(const std::string& variable) const {
 
 void bindDataSource(py::module_& m) {
     py::class_<VariableHandle>(m, "Variable", "A variable of a data source; read-only")
-        .def_property_readonly("name", [](const VariableHandle& v) { return toStr(v.get().GetName()); })
-        .def_property_readonly("label", [](const VariableHandle& v) { return labelOf(v.get().GetLabel()); })
-        .def_property_readonly("type", [](const VariableHandle& v) {
-            return v.get().GetType() == 0 ? "numeric" : "string";
-        })
+        .def_property_readonly("name",
+                               [](const VariableHandle& v) { return toStr(v.get().GetName()); })
+        .def_property_readonly("label",
+                               [](const VariableHandle& v) { return labelOf(v.get().GetLabel()); })
+        .def_property_readonly(
+            "type",
+            [](const VariableHandle& v) { return v.get().GetType() == 0 ? "numeric" : "string"; })
         .def_property_readonly("width", [](const VariableHandle& v) { return v.get().GetType(); })
-        .def_property_readonly("print_format", [](const VariableHandle& v) {
-            VORN_Variable::FormatType code;
-            int width = 0, decimals = 0;
-            v.get().GetFormatEx(code, width, decimals);
-            return formatText(code, width, decimals);
-        })
-        .def_property_readonly("write_format", [](const VariableHandle& v) {
-            VORN_Variable::FormatType code;
-            int width = 0, decimals = 0;
-            v.get().GetWriteFormatEx(code, width, decimals);
-            return formatText(code, width, decimals);
-        })
-        .def_property_readonly("measure", [](const VariableHandle& v) {
-            return measureWord(v.get().GetMeasurementLevel());
-        })
-        .def_property_readonly("alignment", [](const VariableHandle& v) {
-            return alignmentWord(v.get().GetAlignment());
-        })
-        .def_property_readonly("display_width", [](const VariableHandle& v) {
-            return static_cast<int>(v.get().GetDisplayWidth());
-        })
-        .def_property_readonly("value_labels", [](const VariableHandle& v) { return valueLabelsOf(v.get()); })
-        .def_property_readonly("missing_values", [](const VariableHandle& v) {
-            const OBS* values[3] = {nullptr, nullptr, nullptr};
-            const int n = v.get().GetMissingValues(values[0], values[1], values[2]);
-            const bool numeric = v.get().GetType() == 0;
-            py::list out;
-            if (n > 0) {
-                for (int i = 0; i < n && i < 3; ++i) out.append(obsValue(*values[i], numeric));
-            } else if (n == -3 && values[2] != nullptr) {
-                out.append(obsValue(*values[2], numeric));
-            }
-            return py::tuple(out);
-        })
-        .def_property_readonly("missing_range", [](const VariableHandle& v) -> py::object {
-            const OBS* values[3] = {nullptr, nullptr, nullptr};
-            const int n = v.get().GetMissingValues(values[0], values[1], values[2]);
-            if (n >= 0 || values[0] == nullptr || values[1] == nullptr) return py::none();
-            if (v.get().GetType() != 0)
-                return py::make_tuple(obsValue(*values[0], false), obsValue(*values[1], false));
-            return py::make_tuple(rangeEnd(values[0]->number), rangeEnd(values[1]->number));
-        })
-        .def_property_readonly("attributes", [](const VariableHandle& v) {
-            return attributesOf(v.get().GetAttributes());
-        })
+        .def_property_readonly("print_format",
+                               [](const VariableHandle& v) {
+                                   VORN_Variable::FormatType code;
+                                   int width = 0, decimals = 0;
+                                   v.get().GetFormatEx(code, width, decimals);
+                                   return formatText(code, width, decimals);
+                               })
+        .def_property_readonly("write_format",
+                               [](const VariableHandle& v) {
+                                   VORN_Variable::FormatType code;
+                                   int width = 0, decimals = 0;
+                                   v.get().GetWriteFormatEx(code, width, decimals);
+                                   return formatText(code, width, decimals);
+                               })
+        .def_property_readonly(
+            "measure",
+            [](const VariableHandle& v) { return measureWord(v.get().GetMeasurementLevel()); })
+        .def_property_readonly(
+            "alignment",
+            [](const VariableHandle& v) { return alignmentWord(v.get().GetAlignment()); })
+        .def_property_readonly(
+            "display_width",
+            [](const VariableHandle& v) { return static_cast<int>(v.get().GetDisplayWidth()); })
+        .def_property_readonly("value_labels",
+                               [](const VariableHandle& v) { return valueLabelsOf(v.get()); })
+        .def_property_readonly("missing_values",
+                               [](const VariableHandle& v) {
+                                   const OBS* values[3] = {nullptr, nullptr, nullptr};
+                                   const int n =
+                                       v.get().GetMissingValues(values[0], values[1], values[2]);
+                                   const bool numeric = v.get().GetType() == 0;
+                                   py::list out;
+                                   if (n > 0) {
+                                       for (int i = 0; i < n && i < 3; ++i)
+                                           out.append(obsValue(*values[i], numeric));
+                                   } else if (n == -3 && values[2] != nullptr) {
+                                       out.append(obsValue(*values[2], numeric));
+                                   }
+                                   return py::tuple(out);
+                               })
+        .def_property_readonly(
+            "missing_range",
+            [](const VariableHandle& v) -> py::object {
+                const OBS* values[3] = {nullptr, nullptr, nullptr};
+                const int n = v.get().GetMissingValues(values[0], values[1], values[2]);
+                if (n >= 0 || values[0] == nullptr || values[1] == nullptr) return py::none();
+                if (v.get().GetType() != 0)
+                    return py::make_tuple(obsValue(*values[0], false), obsValue(*values[1], false));
+                return py::make_tuple(rangeEnd(values[0]->number), rangeEnd(values[1]->number));
+            })
+        .def_property_readonly(
+            "attributes",
+            [](const VariableHandle& v) { return attributesOf(v.get().GetAttributes()); })
         .def("__repr__", [](const VariableHandle& v) {
             return py::str("<transspace.Variable {!r}>").format(toStr(v.get().GetName()));
         });
 
     py::class_<SourceHandle>(m, "DataSource", "A loaded data source; read-only")
         .def_property_readonly("name", [](const SourceHandle& s) { return toStr(s.name); })
-        .def_property_readonly("notes", [](const SourceHandle& s) {
-            py::list out;
-            for (const std::string& n : s.notes) out.append(toStr(n));
-            return out;
-        })
-        .def_property_readonly("variables", [](SourceHandle& s) {
-            // A new list each time, of the same Variable objects.
-            const py::list& all = variablesOf(s);
-            PyObject* copy = PyList_GetSlice(all.ptr(), 0, PY_SSIZE_T_MAX);
-            if (copy == nullptr) throw py::error_already_set();
-            return py::reinterpret_steal<py::list>(copy);
-        })
+        .def_property_readonly("notes",
+                               [](const SourceHandle& s) {
+                                   py::list out;
+                                   for (const std::string& n : s.notes) out.append(toStr(n));
+                                   return out;
+                               })
+        .def_property_readonly("variables",
+                               [](SourceHandle& s) {
+                                   // A new list each time, of the same Variable objects.
+                                   const py::list& all = variablesOf(s);
+                                   PyObject* copy = PyList_GetSlice(all.ptr(), 0, PY_SSIZE_T_MAX);
+                                   if (copy == nullptr) throw py::error_already_set();
+                                   return py::reinterpret_steal<py::list>(copy);
+                               })
         .def("__len__", [](const SourceHandle& s) { return s.source->ColumnCount(); })
         .def("__iter__", [](SourceHandle& s) { return py::iter(variablesOf(s)); })
-        .def("__getitem__", [](SourceHandle& s, const py::object& name) -> py::object {
-            if (!PyUnicode_Check(name.ptr())) throw py::key_error(py::repr(name));
-            const int i = s.find(fromStr(name));
-            if (i < 0) {
-                PyErr_SetObject(PyExc_KeyError, name.ptr());
-                throw py::error_already_set();
-            }
-            return variablesOf(s)[static_cast<std::size_t>(i)];
-        })
-        .def("__contains__", [](const SourceHandle& s, const py::object& name) {
-            return PyUnicode_Check(name.ptr()) && s.find(fromStr(name)) >= 0;
-        })
-        .def_property_readonly("weight", [](SourceHandle& s) -> py::object {
-            const int i = s.source->GetWeightVarIndex();
-            if (i < 0) return py::none();
-            return variablesOf(s)[static_cast<std::size_t>(i)];
-        })
-        .def_property_readonly("row_count", [](const SourceHandle& s) -> py::object {
-            const std::int64_t rows = s.source->GetRowCount();
-            if (rows < 0) return py::none();
-            return py::int_(rows);
-        })
-        .def_property_readonly("attributes", [](const SourceHandle& s) {
-            return attributesOf(s.source->GetAttributes());
-        })
-        .def("_variable_sets", [](const SourceHandle& s) { return setsOf(*s.source, PlainVariableSets); })
-        .def("_response_sets", [](const SourceHandle& s) {
-            return setsOf(*s.source, MultipleResponseSets);
-        })
-        .def("dictionary", [](const SourceHandle& s) {
-            py::gil_scoped_release unlocked;
-            return dictionaryOf(s.source, s.lock);
-        })
-        .def("to_ddi", [](const SourceHandle& s, bool indent) {
-            std::string text, error;
-            bool written = false;
-            {
-                py::gil_scoped_release unlocked;
-                std::lock_guard<std::mutex> hold(s.lock);
-                written = WriteDataSourceDDI(*s.source, s.name, text, error);
-                if (written && indent) text = indentXML(text);
-                if (written && !text.empty() && text.back() != '\n') text += '\n';
-            }
-            if (!written) throw UsageFailure{error};
-            return toStr(text);
-        }, py::kw_only(), py::arg("indent") = false)
+        .def("__getitem__",
+             [](SourceHandle& s, const py::object& name) -> py::object {
+                 if (!PyUnicode_Check(name.ptr())) throw py::key_error(py::repr(name));
+                 const int i = s.find(fromStr(name));
+                 if (i < 0) {
+                     PyErr_SetObject(PyExc_KeyError, name.ptr());
+                     throw py::error_already_set();
+                 }
+                 return variablesOf(s)[static_cast<std::size_t>(i)];
+             })
+        .def("__contains__",
+             [](const SourceHandle& s, const py::object& name) {
+                 return PyUnicode_Check(name.ptr()) && s.find(fromStr(name)) >= 0;
+             })
+        .def_property_readonly("weight",
+                               [](SourceHandle& s) -> py::object {
+                                   const int i = s.source->GetWeightVarIndex();
+                                   if (i < 0) return py::none();
+                                   return variablesOf(s)[static_cast<std::size_t>(i)];
+                               })
+        .def_property_readonly("row_count",
+                               [](const SourceHandle& s) -> py::object {
+                                   const std::int64_t rows = s.source->GetRowCount();
+                                   if (rows < 0) return py::none();
+                                   return py::int_(rows);
+                               })
+        .def_property_readonly(
+            "attributes",
+            [](const SourceHandle& s) { return attributesOf(s.source->GetAttributes()); })
+        .def("_variable_sets",
+             [](const SourceHandle& s) { return setsOf(*s.source, PlainVariableSets); })
+        .def("_response_sets",
+             [](const SourceHandle& s) { return setsOf(*s.source, MultipleResponseSets); })
+        .def("dictionary",
+             [](const SourceHandle& s) {
+                 py::gil_scoped_release unlocked;
+                 return dictionaryOf(s.source, s.lock);
+             })
+        .def(
+            "to_ddi",
+            [](const SourceHandle& s, bool indent) {
+                std::string text, error;
+                bool written = false;
+                {
+                    py::gil_scoped_release unlocked;
+                    std::lock_guard<std::mutex> hold(s.lock);
+                    written = WriteDataSourceDDI(*s.source, s.name, text, error);
+                    if (written && indent) text = indentXML(text);
+                    if (written && !text.empty() && text.back() != '\n') text += '\n';
+                }
+                if (!written) throw UsageFailure{error};
+                return toStr(text);
+            },
+            py::kw_only(), py::arg("indent") = false)
         .def("__repr__", [](const SourceHandle& s) {
             return py::str("<transspace.DataSource {!r}: {} variables>")
                 .format(toStr(s.name), s.source->ColumnCount());

@@ -154,37 +154,41 @@ void bindSpace(py::module_& m) {
         .def(py::init<>())
         .def("__setitem__", &store)
         .def("__getitem__", &fetch)
-        .def("__delitem__", [](SpaceHandle& self, const py::str& name) {
-            const TransString n = trimmed(fromStr(name));
-            bool removed = false;
-            {
-                py::gil_scoped_release unlocked;
-                std::lock_guard<std::mutex> hold(self.lock);
-                TransStatus st;
-                removed = self.open().remove(n, st);
-                if (removed) self.kinds.erase(n);
-            }
-            if (!removed) missing(name);
-        })
-        .def("__contains__", [](SpaceHandle& self, const py::object& name) {
-            if (!PyUnicode_Check(name.ptr())) return false;
-            const TransString n = trimmed(fromStr(name));
-            py::gil_scoped_release unlocked;
-            std::lock_guard<std::mutex> hold(self.lock);
-            TransStatus st;
-            return self.open().exists(n, st);
-        })
+        .def("__delitem__",
+             [](SpaceHandle& self, const py::str& name) {
+                 const TransString n = trimmed(fromStr(name));
+                 bool removed = false;
+                 {
+                     py::gil_scoped_release unlocked;
+                     std::lock_guard<std::mutex> hold(self.lock);
+                     TransStatus st;
+                     removed = self.open().remove(n, st);
+                     if (removed) self.kinds.erase(n);
+                 }
+                 if (!removed) missing(name);
+             })
+        .def("__contains__",
+             [](SpaceHandle& self, const py::object& name) {
+                 if (!PyUnicode_Check(name.ptr())) return false;
+                 const TransString n = trimmed(fromStr(name));
+                 py::gil_scoped_release unlocked;
+                 std::lock_guard<std::mutex> hold(self.lock);
+                 TransStatus st;
+                 return self.open().exists(n, st);
+             })
         .def("__len__", [](SpaceHandle& self) { return py::len(names(self)); })
         .def("__iter__", [](SpaceHandle& self) { return py::iter(names(self)); })
         .def("keys", &names)
-        .def_property_readonly("closed", [](SpaceHandle& self) {
-            std::lock_guard<std::mutex> hold(self.lock);
-            return !self.space;
-        })
-        .def("close", [](SpaceHandle& self) {
-            py::gil_scoped_release unlocked;
-            self.close();
-        })
+        .def_property_readonly("closed",
+                               [](SpaceHandle& self) {
+                                   std::lock_guard<std::mutex> hold(self.lock);
+                                   return !self.space;
+                               })
+        .def("close",
+             [](SpaceHandle& self) {
+                 py::gil_scoped_release unlocked;
+                 self.close();
+             })
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](SpaceHandle& self, const py::args&) {
             py::gil_scoped_release unlocked;
