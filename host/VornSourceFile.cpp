@@ -1,12 +1,18 @@
 #include "VornSourceFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "VornJsonSource.h"
+#include "dictionary/DictionaryNamespace.h"
 
 namespace {
+
+// As far as detection reads into a file. Enough for any real prolog; the
+// loaders read the file again from its start.
+constexpr size_t kDetectionLimit = 16u << 20;
 
 // The head as one byte per character: ASCII stays, anything else becomes
 // 0x80, so that the markup before the root reads the same in every encoding
@@ -43,7 +49,13 @@ bool IsNameChar(char c) {
 }
 
 // Blank: nothing but white space so far; Undecided: markup cut short.
-enum class Look { JSON, DDI, XML, Unknown, Blank, Undecided };
+enum class Look { JSON, DDI, Dictionary, XML, Unknown, Blank, Undecided };
+
+// The dictionary namespace in the one-byte form Examine reads (it is ASCII).
+std::string DictionaryNamespace() {
+    const std::u16string uri = dictionaryNamespaceURI();
+    return std::string(uri.begin(), uri.end());
+}
 
 // The root element's name and the namespace it is in, read past the XML
 // declaration, comments, processing instructions and the document type
@@ -132,6 +144,11 @@ Look Examine(const std::string& head) {
         if (name == wanted) uri = s.substr(i + 1, end - i - 1);
         i = end + 1;
     }
+    // A dictionary as the library builds it declares its namespace as the
+    // default; a prefixed root would not answer unprefixed queries.
+    if (local == "dictionary")
+        return prefix.empty() && (uri.empty() || uri == DictionaryNamespace()) ? Look::Dictionary
+                                                                               : Look::XML;
     if (local != "codeBook") return Look::XML;
     if (!prefix.empty() && uri.empty()) return Look::XML;  // an undeclared prefix
     const char* const namespaces[] = {"", "http://www.icpsr.umich.edu/DDI", "ddi:codebook:2_5",
@@ -141,14 +158,14 @@ Look Examine(const std::string& head) {
     return Look::XML;
 }
 
-}  // namespace
-
-SourceFormat DetectSourceFormat(const std::string& head) {
-    switch (Examine(head)) {
+SourceFormat FormatOf(Look look) {
+    switch (look) {
         case Look::JSON:
             return SourceFormat::JSON;
         case Look::DDI:
             return SourceFormat::DDI;
+        case Look::Dictionary:
+            return SourceFormat::Dictionary;
         case Look::Unknown:
         case Look::Blank:
             return SourceFormat::Unknown;
@@ -156,8 +173,54 @@ SourceFormat DetectSourceFormat(const std::string& head) {
         case Look::Undecided:
             break;
     }
-    // Markup that the head cuts short is taken for XML.
     return SourceFormat::XML;
+}
+
+// Why content of a format that is no data source is refused.
+std::string Refusal(SourceFormat format, const std::string& sourceName) {
+    switch (format) {
+        case SourceFormat::Dictionary:
+            return sourceName + ": a dictionary document, not a data source";
+        case SourceFormat::XML:
+            return sourceName + ": an XML document that is not a DDI codebook";
+        default:
+            return sourceName + ": neither a JSON data source nor a DDI codebook";
+    }
+}
+
+}  // namespace
+
+SourceFormat DetectSourceFormat(const std::string& head) { return FormatOf(Examine(head)); }
+
+SourceFormat DetectSourceFileFormat(const std::string& path, std::string& error) {
+    error.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = path + ": cannot be opened: " + std::strerror(errno);
+        return SourceFormat::Unknown;
+    }
+    // Each read doubles the head, so that examining it again from its start
+    // costs no more in all than twice the bytes read.
+    std::string head;
+    Look look = Look::Blank;
+    errno = 0;
+    while ((look == Look::Undecided || look == Look::Blank) && head.size() < kDetectionLimit) {
+        const size_t had = head.size();
+        const size_t want = std::min(std::max<size_t>(had, 65536), kDetectionLimit - had);
+        head.resize(had + want);
+        const size_t n = std::fread(&head[had], 1, want, file);
+        head.resize(had + n);
+        if (n == 0) break;
+        look = Examine(head);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = path + ": cannot be read: " + std::strerror(readErrno);
+        return SourceFormat::Unknown;
+    }
+    return FormatOf(look);
 }
 
 std::unique_ptr<VORN_DataSource> LoadDataSourceText(const std::string& text,
@@ -166,18 +229,11 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceText(const std::string& text,
                                                     std::vector<std::string>& notes,
                                                     const DDILoadOptions& options) {
     notes.clear();
-    switch (DetectSourceFormat(text)) {
-        case SourceFormat::JSON:
-            return LoadDataSourceJSONText(text, sourceName, error);
-        case SourceFormat::DDI:
-            return LoadDataSourceDDIText(text, sourceName, error, notes, options);
-        case SourceFormat::XML:
-            error = sourceName + ": an XML document that is not a DDI codebook";
-            return nullptr;
-        case SourceFormat::Unknown:
-            break;
-    }
-    error = sourceName + ": neither a JSON data source nor a DDI codebook";
+    const SourceFormat format = DetectSourceFormat(text);
+    if (format == SourceFormat::JSON) return LoadDataSourceJSONText(text, sourceName, error);
+    if (format == SourceFormat::DDI)
+        return LoadDataSourceDDIText(text, sourceName, error, notes, options);
+    error = Refusal(format, sourceName);
     return nullptr;
 }
 
@@ -185,42 +241,12 @@ std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, std::st
                                                 std::vector<std::string>& notes,
                                                 const DDILoadOptions& options) {
     notes.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = path + ": cannot be opened: " + std::strerror(errno);
-        return nullptr;
-    }
-    // Only as much of the head as it takes to find the root: the loaders then
-    // read the file themselves, the DDI reader without holding it.
-    std::string head;
-    Look look = Look::Blank;
-    char buffer[65536];
-    size_t n = 0;
-    while ((look == Look::Undecided || look == Look::Blank) && head.size() < (16u << 20) &&
-           (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        head.append(buffer, n);
-        look = Examine(head);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = path + ": cannot be read: " + std::strerror(readErrno);
-        return nullptr;
-    }
-    switch (look) {
-        case Look::JSON:
-            return LoadDataSourceJSON(path, error);
-        case Look::DDI:
-            return LoadDataSourceDDI(path, error, notes, options);
-        case Look::XML:
-        case Look::Undecided:
-            error = path + ": an XML document that is not a DDI codebook";
-            return nullptr;
-        case Look::Blank:
-        case Look::Unknown:
-            break;
-    }
-    error = path + ": neither a JSON data source nor a DDI codebook";
+    // Only the head is read here; the loaders then read the file themselves,
+    // the DDI reader without holding it.
+    const SourceFormat format = DetectSourceFileFormat(path, error);
+    if (!error.empty()) return nullptr;
+    if (format == SourceFormat::JSON) return LoadDataSourceJSON(path, error);
+    if (format == SourceFormat::DDI) return LoadDataSourceDDI(path, error, notes, options);
+    error = Refusal(format, path);
     return nullptr;
 }

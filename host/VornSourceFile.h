@@ -11,20 +11,27 @@
 #include "VornDdiSource.h"
 
 enum class SourceFormat {
-    JSON,     // a JSON data source
-    DDI,      // XML whose root is a DDI codeBook
-    XML,      // any other XML document
-    Unknown,  // neither (empty, binary, ...)
+    JSON,        // a JSON data source
+    DDI,         // XML whose root is a DDI codeBook
+    Dictionary,  // XML whose root is a dictionary document, as the library builds it
+    XML,         // any other XML document
+    Unknown,     // neither (empty, binary, ...)
 };
 
 // The format of the text whose first bytes are head (a few kilobytes are
-// enough; the whole text serves too).
+// enough; the whole text serves too). Markup that head cuts short is XML.
 SourceFormat DetectSourceFormat(const std::string& head);
 
-// Loads a JSON or DDI data source from the file at path, by its content. On
-// success returns it, empties error and fills notes (always empty for JSON);
-// otherwise returns null with one line in error. Plain XML and unknown
-// content are errors here.
+// The format of the file at path, reading from its start only as far as it
+// takes to find the root element, 16 MiB at most (markup still undecided
+// there is XML). Empties error; when the file cannot be opened or read,
+// returns Unknown and sets error to one line naming the file.
+SourceFormat DetectSourceFileFormat(const std::string& path, std::string& error);
+
+// Loads a JSON or DDI data source from the file at path, told apart by
+// DetectSourceFileFormat. On success returns it, empties error and fills
+// notes (always empty for JSON); otherwise returns null with one line in
+// error. Dictionaries, other XML and unknown content are errors here.
 std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, std::string& error,
                                                 std::vector<std::string>& notes,
                                                 const DDILoadOptions& options = DDILoadOptions());

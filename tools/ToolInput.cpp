@@ -11,9 +11,6 @@
 
 namespace {
 
-// Enough to see past a long prolog to the root element.
-constexpr std::size_t kHead = 64 * 1024;
-
 std::string transcode(const XMLCh* text) {
     char* bytes = xercesc::XMLString::transcode(text);
     std::string out = bytes ? bytes : "";
@@ -48,29 +45,26 @@ ToolInput openInput(const std::string& path) {
     input.path = path;
     input.standardInput = path == "-";
     input.name = input.standardInput ? "<stdin>" : path;
-    std::FILE* file = input.standardInput ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) throw InputError{readError(input.name)};
-    std::string head;
+    if (!input.standardInput) {
+        // The host's detection, so that the tool and the loader never disagree.
+        std::string error;
+        input.format = DetectSourceFileFormat(path, error);
+        if (!error.empty()) throw InputError{error};
+        return input;
+    }
+    // Standard input can be read once only: all of it, then told apart.
     char buffer[65536];
     size_t n;
     errno = 0;
-    while ((input.standardInput || head.size() < kHead) &&
-           (n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        head.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    if (!input.standardInput) std::fclose(file);
-    if (failed) throw InputError{readError(input.name)};
-    input.format = DetectSourceFormat(head);
-    if (input.standardInput) input.text = std::move(head);
+    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) input.text.append(buffer, n);
+    if (std::ferror(stdin) != 0) throw InputError{readError(input.name)};
+    input.format = DetectSourceFormat(input.text);
     return input;
 }
 
 std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::string& fileId,
                                             std::vector<std::string>& notes) {
-    if (input.format == SourceFormat::XML)
-        throw InputError{input.name + ": an XML document that is not a DDI codebook"};
-    if (!input.isSource())
-        throw InputError{input.name + ": neither a JSON data source nor a DDI codebook"};
+    // The loaders refuse what is no data source, with the host's words.
     std::string error;
     std::vector<std::string> loaded;
     DDILoadOptions options;

@@ -24,10 +24,14 @@ struct ToolInput {
     SourceFormat format = SourceFormat::Unknown;
 
     bool isSource() const { return format == SourceFormat::JSON || format == SourceFormat::DDI; }
+    // A saved dictionary or any other XML that is no codebook.
+    bool isDocument() const {
+        return format == SourceFormat::Dictionary || format == SourceFormat::XML;
+    }
 };
 
-// Reads standard input whole, or the head of a file, and tells its format.
-// Throws InputError when it cannot be read.
+// Reads standard input whole, or of a file as much as DetectSourceFileFormat
+// needs, and tells its format. Throws InputError when it cannot be read.
 ToolInput openInput(const std::string& path);
 
 // The data source of a JSON or DDI input, the DDI file fileId only when that

@@ -61,7 +61,7 @@ TransValue loadValue(const ToolInput& input, bool namespaces, bool plainXML,
         progress.phase("building the dictionary");
         return TransValue(*source);
     }
-    if (!plainXML && input.format != SourceFormat::XML)
+    if (!plainXML && !input.isDocument())
         throw InputError{input.name + ": neither a data source (JSON, DDI) nor an XML document"};
     xercesc::XercesDOMParser parser;
     parseInput(parser, input, namespaces);
@@ -145,6 +145,7 @@ struct Options {
     std::vector<unsigned short> expressionUnits;
     bool list = false;
     bool number = false;
+    bool namespaces = false;
     bool noNamespaces = false;
     bool plainXML = false;
     bool indent = false;
@@ -200,7 +201,7 @@ int runDDI(const Options& o) {
 DictionaryFacts factsOf(const std::string& path, const std::string& fileId) {
     const ToolInput input = openShown(path);
     auto share = [](size_t done, size_t total) { progress.share(done, total); };
-    if (input.format == SourceFormat::XML) {
+    if (input.isDocument()) {
         xercesc::XercesDOMParser parser;
         parseInput(parser, input, false);
         progress.phase("reading " + input.name);
@@ -238,9 +239,22 @@ void addCodePage(CLI::App* command, Options& o) {
 
 // Without namespace processing a saved dictionary reads back as the library
 // built it: xmlns is a plain attribute and unprefixed names reach the elements.
-void addNoNamespaces(CLI::App* command, Options& o) {
-    command->add_flag("--no-namespaces", o.noNamespaces,
-                      "parse an XML file without namespace processing");
+// So that is how a dictionary is read unless asked otherwise; other XML is
+// read with namespaces, as XML is meant to be.
+void addNamespaces(CLI::App* command, Options& o) {
+    CLI::Option* on = command->add_flag(
+        "--namespaces", o.namespaces,
+        "read a saved dictionary with namespace processing too: its elements are then in the "
+        "dictionary namespace");
+    command
+        ->add_flag("--no-namespaces", o.noNamespaces,
+                   "read any XML file without namespace processing, as a saved dictionary is read")
+        ->excludes(on);
+}
+
+bool namespacesFor(const ToolInput& input, const Options& o) {
+    if (o.namespaces || o.noNamespaces) return o.namespaces;
+    return input.format != SourceFormat::Dictionary;
 }
 
 void addIndent(CLI::App* command, Options& o) {
@@ -261,10 +275,12 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, and diff a saved dictionary. \"-\"\n"
-    "  reads standard input. What a codebook could not carry is reported on standard\n"
-    "  error as \"note: ...\" lines. Long work shows its progress on standard error when\n"
-    "  that is a terminal.\n"
+    "  takes any other XML file as a plain document, and diff a saved dictionary. A\n"
+    "  saved dictionary (the output of dictionary) is read without namespace\n"
+    "  processing, as the library built it, so it answers the queries its source\n"
+    "  answers; other XML is read with namespaces. \"-\" reads standard input. What a\n"
+    "  codebook could not carry is reported on standard error as \"note: ...\" lines.\n"
+    "  Long work shows its progress on standard error when that is a terminal.\n"
     "\n"
     "Exit status:\n"
     "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
@@ -311,7 +327,7 @@ int main(int argc, char** argv) {
     query->add_flag("--xml", o.plainXML,
                     "query the file as a plain XML document, whatever it holds");
     addCodePage(query, o);
-    addNoNamespaces(query, o);
+    addNamespaces(query, o);
     addFileId(query, o);
     query->footer(
         "Examples:\n    transspace query examples/survey.json "
@@ -322,7 +338,7 @@ int main(int argc, char** argv) {
     xml->add_option("FILE", o.file, "an XML file; - for stdin")->required();
     addEncoding(xml, o);
     addCodePage(xml, o);
-    addNoNamespaces(xml, o);
+    addNamespaces(xml, o);
     addIndent(xml, o);
     xml->footer("Example:\n    transspace xml document.xml\n");
 
@@ -364,9 +380,10 @@ int main(int argc, char** argv) {
         bool utf16 = o.encoding == "utf-16";
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
-        if (xml->parsed())
-            return printXML(loadValue(openInput(o.file), !o.noNamespaces, true, ""), utf16,
-                            o.indent);
+        if (xml->parsed()) {
+            const ToolInput input = openInput(o.file);
+            return printXML(loadValue(input, namespacesFor(input, o), true, ""), utf16, o.indent);
+        }
         progress.start(3);
         const ToolInput input = openShown(o.file);
         if (dictionary->parsed()) {
@@ -374,7 +391,7 @@ int main(int argc, char** argv) {
             progress.phase("building the dictionary");
             return printXML(TransValue(*source), utf16, o.indent);
         }
-        return runQuery(loadValue(input, !o.noNamespaces, o.plainXML, o.fileId), o);
+        return runQuery(loadValue(input, namespacesFor(input, o), o.plainXML, o.fileId), o);
     } catch (const InputError& e) {
         progress.finish();
         std::fprintf(stderr, "transspace: %s\n", e.message.c_str());

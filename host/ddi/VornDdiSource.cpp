@@ -271,7 +271,7 @@ struct VarFacts {
 };
 
 struct GroupFacts {
-    std::string id, name, label, type, vars;
+    std::string id, name, label, type, vars, subgroups;  // @var and @varGrp
     bool hasLabel = false;
 };
 
@@ -320,7 +320,7 @@ public:
         if (!sawRoot) throw LoadError{source + ": no root element"};
         if (!options.fileId.empty() && !fileFound)
             throw LoadError{source + ": no fileDscr has the ID " + Quote(options.fileId)};
-        for (const GroupFacts& g : groups) AddGroup(g);
+        AddGroups();
         if (!caseText.empty()) {
             long long rows;
             if (ParseWhole(caseText, rows))
@@ -369,6 +369,7 @@ public:
             g.name = Attribute(attrs, u"name");
             g.type = Attribute(attrs, u"type");
             g.vars = Attribute(attrs, u"var");
+            g.subgroups = Attribute(attrs, u"varGrp");
             groups.push_back(g);
         } else if (depth == 3 && e == El::var && Under(El::dataDscr)) {
             inVar = true;
@@ -840,8 +841,74 @@ private:
                            " file attribute is not carried: " + codePageReason + "it");
     }
 
-    void AddGroup(const GroupFacts& g) {
-        const std::string& utf8Name = !g.name.empty() ? g.name : !g.label.empty() ? g.label : g.id;
+    // A group's own var IDs and the groups it names, read once: a group's
+    // links are followed for every group that reaches it.
+    struct GroupLinks {
+        std::vector<std::string> vars;
+        std::vector<size_t> groups;  // of a plain group only
+        bool unknownGroup = false;
+    };
+
+    // Groups are resolved once the stream is done: a group may name groups
+    // that the codebook defines after it.
+    void AddGroups() {
+        std::unordered_map<std::string, size_t> byId;
+        for (size_t i = 0; i < groups.size(); ++i)
+            if (!groups[i].id.empty()) byId.emplace(groups[i].id, i);
+        std::vector<GroupLinks> links(groups.size());
+        for (size_t i = 0; i < groups.size(); ++i) {
+            links[i].vars = Words(groups[i].vars);
+            if (IsResponseSet(groups[i])) continue;  // holds its var members only
+            for (const std::string& id : Words(groups[i].subgroups)) {
+                auto found = byId.find(id);
+                if (found != byId.end())
+                    links[i].groups.push_back(found->second);
+                else
+                    links[i].unknownGroup = true;
+            }
+        }
+        for (size_t i = 0; i < groups.size(); ++i) {
+            const GroupFacts& g = groups[i];
+            const bool ofGroups = !IsResponseSet(g) && !g.subgroups.empty();
+            if (g.vars.empty() && !ofGroups) continue;  // no members named: no set
+            if (links[i].unknownGroup)
+                notes.Add("variable group", "variable groups",
+                          "a reference to an unknown variable group is ignored", GroupName(g));
+            AddGroup(g, MemberIds(i, links));
+        }
+    }
+
+    static bool IsResponseSet(const GroupFacts& g) { return g.type == "multipleResp"; }
+
+    static const std::string& GroupName(const GroupFacts& g) {
+        return !g.name.empty() ? g.name : !g.label.empty() ? g.label : g.id;
+    }
+
+    // The var IDs a group holds, each once in the order first met: its own,
+    // then those of each group it names, depth first. A group met before, as
+    // in a cycle, adds nothing. A stack rather than recursion: a chain of
+    // groups may be as long as the codebook.
+    static std::vector<std::string> MemberIds(size_t start, const std::vector<GroupLinks>& links) {
+        std::vector<std::string> ids;
+        std::unordered_set<std::string> seenIds;
+        std::vector<bool> met(links.size(), false);
+        std::vector<size_t> pending{start};
+        while (!pending.empty()) {
+            const size_t at = pending.back();
+            pending.pop_back();
+            if (met[at]) continue;
+            met[at] = true;
+            for (const std::string& id : links[at].vars)
+                if (seenIds.insert(id).second) ids.push_back(id);
+            const std::vector<size_t>& named = links[at].groups;
+            for (auto it = named.rbegin(); it != named.rend(); ++it)
+                if (!met[*it]) pending.push_back(*it);
+        }
+        return ids;
+    }
+
+    void AddGroup(const GroupFacts& g, const std::vector<std::string>& ids) {
+        const std::string& utf8Name = GroupName(g);
         if (utf8Name.empty()) {
             notes.AddPlain("a variable group without a name, label or ID is skipped");
             return;
@@ -852,7 +919,7 @@ private:
                       utf8Name);
             return;
         }
-        bool responseSet = g.type == "multipleResp";
+        bool responseSet = IsResponseSet(g);
         VariableSet set(name, responseSet ? VariableSet::CategorySet : VariableSet::PlainSet);
         if (responseSet && !g.label.empty()) {
             if (converter.FromUTF8(g.label, label, ignored))
@@ -861,7 +928,6 @@ private:
                 notes.Add("variable group", "variable groups",
                           codePageReason + "the label, left empty", utf8Name);
         }
-        std::vector<std::string> ids = Words(g.vars);
         bool anyMember = false;
         for (const std::string& id : ids) {
             auto it = loadedById.find(id);

@@ -191,6 +191,26 @@ TEST_F(DdiSource, Mapping) {
          "a[] F8.0 L0; b[] F8.0 L0; m1[] F8.0 L0 1=Y 0=N; m2[] F8.0 L0 0=N 1=Y | set demo t0 a b | "
          "set Lab t0 a | set G3 t2 v1 m1 m2 | set G4 t1 a b",
          "1 variable group: members naming a skipped or unknown variable are dropped (demo)"},
+        // Holder names groups defined after it, three levels deep; C holds its
+        // own variables before those of its groups; V1 and V2 come again.
+        {"groups of groups",
+         R"(<varGrp ID="H" name="Holder" varGrp="I C"/><varGrp ID="I" name="Ident" var="V1 V2"/>
+              <varGrp ID="C" name="Class" var="V2 V3" varGrp="D I"/><varGrp ID="D" var="V4 V1"/>
+              <varGrp ID="E" name="Empty"><labl>no members named</labl></varGrp>
+              <var ID="V1" name="a"/><var ID="V2" name="b"/><var ID="V3" name="c"/><var ID="V4" name="d"/>)",
+         "a[] F8.0 L0; b[] F8.0 L0; c[] F8.0 L0; d[] F8.0 L0 | set Holder t0 a b c d | "
+         "set Ident t0 a b | set Class t0 b c d a | set D t0 d a",
+         ""},
+        // A cycle stops at the group met first; a multiple-response group keeps
+        // its own var members, also where a plain group names it.
+        {"cycles, unknown groups, multiple-response groups",
+         R"(<varGrp ID="A" var="V1" varGrp="B nosuch"/><varGrp ID="B" var="V2" varGrp="A B"/>
+              <varGrp ID="M" type="multipleResp" var="V3" varGrp="A"/><varGrp ID="N" type="multipleResp" varGrp="A"/>
+              <varGrp ID="P" varGrp="M"/>
+              <var ID="V1" name="a"/><var ID="V2" name="b"/><var ID="V3" name="c"/>)",
+         "a[] F8.0 L0; b[] F8.0 L0; c[] F8.0 L0 | set A t0 a b | set B t0 b a | set P t0 c | "
+         "set M t1 c",
+         "1 variable group: a reference to an unknown variable group is ignored (A)\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

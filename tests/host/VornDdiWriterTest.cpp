@@ -231,6 +231,26 @@ TEST_F(DdiWriterTest, ExamplesAndGeneratedSourcesValidateAndReadBack) {
     }
 }
 
+// A codebook's group of groups is a set like any other: written with its
+// members listed, it reads back as the same set.
+TEST_F(DdiWriterTest, GroupsOfGroupsAreWrittenFlat) {
+    HostTextMode utf8(nullptr);
+    const std::string codebook =
+        "<codeBook><dataDscr><varGrp ID='H' name='Holder' varGrp='I C'/>"
+        "<varGrp ID='I' name='Ident' var='A'/><varGrp ID='C' name='Class' var='B' varGrp='I'/>"
+        "<var ID='A' name='a'/><var ID='B' name='b'/></dataDscr></codeBook>";
+    std::string error;
+    std::vector<std::string> notes;
+    std::unique_ptr<VORN_DataSource> source =
+        LoadDataSourceDDIText(codebook, "h.xml", error, notes);
+    ASSERT_TRUE(source) << error;
+    const std::string text = roundTrip(*source, "h.xml");
+    EXPECT_NE(text.find("<varGrp ID=\"G1\" var=\"V1 V2\" name=\"Holder\"/>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<varGrp ID=\"G3\" var=\"V2 V1\" name=\"Class\"/>"), std::string::npos);
+    EXPECT_EQ(text.find("varGrp=\""), std::string::npos);
+}
+
 // ISO-2022-JP texts hold escape sequences of ASCII bytes.
 TEST_F(DdiWriterTest, StatefulCodePageTextsComeOutAsUTF8) {
     HostTextMode mode("ISO-2022-JP");

@@ -139,9 +139,11 @@ run "unknown key" dictionary "$work/unknown-key.json"
 expect_input_error "^transspace: $work/unknown-key.json.*variables\[0\]"
 
 run "missing file" dictionary "$work/absent.json"
-expect_input_error "^transspace: $work/absent.json: cannot be read"
+expect_input_error "^transspace: $work/absent.json: cannot be opened: No such file or directory$"
 run "missing file, query" query "$work/absent.xml" / "1"
-expect_input_error "^transspace: $work/absent.xml: cannot be read"
+expect_input_error "^transspace: $work/absent.xml: cannot be opened"
+run "a directory" query "$work" / "1"
+expect_input_error "^transspace: $work: cannot be read: Is a directory$"
 
 printf '<a>\n  <b>\n</a>\n' >"$work/broken.xml"
 run "broken XML" xml "$work/broken.xml"
@@ -160,13 +162,47 @@ expect_out "6.5"
 run "query on XML, string" query "$work/shop.xml" /shop @town
 expect_out "München"
 
-# A dictionary written out and read back keeps its elements in the dictionary
-# namespace, where unprefixed names do not reach them.
-run "saved dictionary" query --number "$work/dict-utf8.xml" / "count(/dictionary/variable)"
-expect_out "0"
-run "saved dictionary, no namespaces" query --no-namespaces --number "$work/dict-utf8.xml" / \
+# A saved dictionary answers as its source does: it is read without namespace
+# processing unless --namespaces asks for it, when its elements are in the
+# dictionary namespace.
+ns="http://www.transspace.org/vorn/data"
+for example in "$source"/examples/*.json "$source/examples/codebook.xml"; do
+    name=$(basename "$example")
+    "$tool" dictionary "$example" >"$work/saved.xml"
+    for query in "/dictionary/variable[last()] @label" "/ count(/dictionary/variable)" \
+        "/ namespace-uri(/*)" "/dictionary/variable[1] @name"; do
+        read -r context expression <<<"$query"
+        run "$name: source, $query" query "$example" "$context" "$expression"
+        expected=$out expected_err=$err
+        run "$name: saved dictionary, $query" query "$work/saved.xml" "$context" "$expression"
+        expect_rc 0
+        expect_out "$expected"
+        expect_err "$expected_err"
+    done
+    run "$name: saved dictionary, --namespaces" query --namespaces "$work/saved.xml" / \
+        "concat(count(/*[namespace-uri()='$ns']/*[local-name()='variable']), ' ', count(/dictionary/variable), ' ', substring-before(/*/@xsi:schemaLocation, ' '))"
+    expect_out "$("$tool" query --number "$example" / "count(/dictionary/variable)") 0 $ns"
+    run "$name: xml of a saved dictionary" xml "$work/saved.xml"
+    cmp -s "$work/out" "$work/saved.xml" || fail "differs from the saved dictionary"
+done
+cp "$work/dict-utf8.xml" "$work/dict.txt"
+what="saved dictionary from stdin"
+out=$("$tool" query --number - / "count(/dictionary/variable)" <"$work/dict.txt")
+[ "$out" = "15" ] || fail "stdout is '$out'"
+run "saved dictionary, --no-namespaces" query --no-namespaces --number "$work/dict-utf8.xml" / \
     "count(/dictionary/variable)"
 expect_out "15"
+run "--namespaces with --no-namespaces" query --namespaces --no-namespaces "$work/dict-utf8.xml" / 1
+expect_rc 2
+run "dictionary of a saved dictionary" dictionary "$work/dict-utf8.xml"
+expect_input_error "dict-utf8.xml: a dictionary document, not a data source$"
+# Another vocabulary's dictionary root stays XML, read with namespaces.
+printf '<dictionary xmlns="urn:words"><variable/></dictionary>' >"$work/words.xml"
+run "other dictionary root" query --number "$work/words.xml" / "count(/dictionary/variable)"
+expect_out "0"
+run "other dictionary root, --no-namespaces" query --no-namespaces --number "$work/words.xml" / \
+    "count(/dictionary/variable)"
+expect_out "1"
 
 # --- usage --------------------------------------------------------------------
 run "help" --help
@@ -201,6 +237,22 @@ run "query --xml on a codebook" query --xml "$codebook" / "name(/*)"
 expect_out "codeBook"
 printf '<codeBook><dataDscr><var name="x"><invalrng><item VALUE="abc"/></invalrng></var></dataDscr></codeBook>' \
     >"$work/lossy.xml"
+# A prolog longer than any head the tool might read first: the tool and the
+# loader tell the format alike.
+{
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    for i in $(seq 1600); do printf '<!-- %060d -->\n' "$i"; done
+    sed 1d "$codebook"
+} >"$work/long-prolog.xml"
+[ "$(stat -c %s "$work/long-prolog.xml")" -gt 102400 ] || fail "the prolog is too short"
+run "codebook with a 100 KiB prolog" query --number "$work/long-prolog.xml" / \
+    "count(/dictionary/variable)"
+expect_rc 0
+expect_out "8"
+expect_err ""
+run "dictionary of a codebook with a 100 KiB prolog" dictionary "$work/long-prolog.xml"
+expect_rc 0
+expect_out_has 'name="sex"'
 run "notes" query --number "$work/lossy.xml" / "count(//variable)"
 expect_rc 0
 expect_out "1"
@@ -259,7 +311,7 @@ expect_out_has '"removed":[],'
 run "diff of a plain XML file" diff "$survey" "$work/shop.xml"
 expect_input_error "shop.xml: an XML document that is neither a DDI codebook nor a dictionary"
 run "diff of a missing file" diff "$work/absent.json" "$survey"
-expect_input_error "absent.json: cannot be read"
+expect_input_error "absent.json: cannot be opened"
 run "diff of broken JSON" diff "$survey" "$work/broken.json"
 expect_input_error "broken.json:3:"
 run "diff, stdin twice" diff - - </dev/null
