@@ -31,7 +31,7 @@ FactsRef factsOfValue(const ValueHandle& v) {
         TransValue::releaseString(xml);
         if (st.failure()) throw UsageFailure{"the document could not be written for the diff"};
     }
-    xercesc::DOMDocument* parsed = parseXMLText(text, "<document>", true);
+    xercesc::DOMDocument* parsed = parseXMLText(text, "<document>", true, false);
     std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> owned(
         parsed, [](xercesc::DOMDocument* d) { d->release(); });
     auto facts = std::make_shared<DictionaryFacts>();
@@ -58,28 +58,31 @@ FactsRef factsOf(const Input& in, std::vector<std::string>& notes) {
             return std::make_shared<DictionaryFacts>(factsOfSource(*in.document->origin));
         return factsOfValue(*in.document);
     }
+    // As the tool's diff: a data source is loaded, any XML is read as a saved
+    // dictionary, without namespaces.
     std::string error;
+    const SourceFormat format = DetectSourceFileFormat(in.path, error);
+    if (!error.empty()) throw LoadFailure{error, in.name};
+    if (format == SourceFormat::Dictionary || format == SourceFormat::XML) {
+        xercesc::DOMDocument* parsed = parseXMLFile(in.path, in.name, false);
+        std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> owned(
+            parsed, [](xercesc::DOMDocument* d) { d->release(); });
+        auto facts = std::make_shared<DictionaryFacts>();
+        std::string reason;
+        if (!factsOfDocument(*owned, *facts, reason))
+            throw LoadFailure{in.name + ": " + reason, in.name};
+        return facts;
+    }
+    if (format != SourceFormat::JSON && format != SourceFormat::DDI)
+        throw LoadFailure{in.name + ": neither a data source (JSON, DDI) nor a dictionary",
+                          in.name};
     DDILoadOptions options;
     options.fileId = in.fileId;
     std::vector<std::string> loaded;
     std::unique_ptr<VORN_DataSource> source = LoadDataSource(in.path, error, loaded, options);
+    if (!source) throw LoadFailure{error, in.name};
     for (const std::string& note : loaded) notes.push_back(in.name + ": " + note);
-    if (source) return std::make_shared<DictionaryFacts>(factsOfSource(*source));
-    // Not a data source: a saved dictionary, or an error to report as the
-    // loader gave it.
-    xercesc::DOMDocument* parsed = nullptr;
-    try {
-        parsed = parseXMLFile(in.path, in.name);
-    } catch (const LoadFailure&) {
-        throw LoadFailure{error, in.name};
-    }
-    std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> owned(
-        parsed, [](xercesc::DOMDocument* d) { d->release(); });
-    auto facts = std::make_shared<DictionaryFacts>();
-    std::string reason;
-    if (!factsOfDocument(*owned, *facts, reason))
-        throw LoadFailure{in.name + ": " + reason, in.name};
-    return facts;
+    return std::make_shared<DictionaryFacts>(factsOfSource(*source));
 }
 
 Input inputOf(const py::object& o, const py::str& name, const py::str& fileId) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 
+#include "VornSourceFile.h"
 #include "XmlIndent.h"
 
 namespace {
@@ -60,23 +61,6 @@ DOMDocument* parseOnce(const Source& source, const std::string& name, bool names
     return parser.adoptDocument();
 }
 
-bool dictionaryRoot(const DOMDocument* document) {
-    const xercesc::DOMElement* root = document->getDocumentElement();
-    return root != nullptr &&
-           std::u16string_view(reinterpret_cast<const char16_t*>(root->getTagName())) ==
-               u"dictionary";
-}
-
-// A dictionary is read as the library wrote it, without namespace
-// processing; anything else is read again with it.
-template <class Source>
-DOMDocument* parseEither(const Source& source, const std::string& name) {
-    DOMDocument* plain = parseOnce(source, name, false);
-    if (dictionaryRoot(plain)) return plain;
-    plain->release();
-    return parseOnce(source, name, true);
-}
-
 // A warning alone goes to warnings.warn, a failure raises.
 void check(const TransStatus& st, const char* what, const char* expression = nullptr,
            const char* context = nullptr) {
@@ -117,15 +101,16 @@ struct ListResult {
 
 }  // namespace
 
-DOMDocument* parseXMLFile(const std::string& path, const std::string& name) {
-    return parseEither(path.c_str(), name);
+DOMDocument* parseXMLFile(const std::string& path, const std::string& name, bool namespaces) {
+    return parseOnce(path.c_str(), name, namespaces);
 }
 
-DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool forceUTF8) {
+DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool forceUTF8,
+                          bool namespaces) {
     xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
                                      name.c_str());
     if (forceUTF8) bytes.setEncoding(u"UTF-8");
-    return parseEither(static_cast<const xercesc::InputSource&>(bytes), name);
+    return parseOnce(static_cast<const xercesc::InputSource&>(bytes), name, namespaces);
 }
 
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,
@@ -255,12 +240,17 @@ void bindDocument(py::module_& m) {
         const std::string bytes = fromStr(text);
         const std::string shown = fromStr(name);
         py::gil_scoped_release unlocked;
-        return documentOf(parseXMLText(bytes, shown, isStr));
+        // A dictionary is read as the library wrote it, without namespaces.
+        const bool namespaces = DetectSourceFormat(bytes) != SourceFormat::Dictionary;
+        return documentOf(parseXMLText(bytes, shown, isStr, namespaces));
     });
     m.def("_read_xml", [](const py::bytes& path, const py::str& name) {
         const std::string file(path);
         const std::string shown = fromStr(name);
         py::gil_scoped_release unlocked;
-        return documentOf(parseXMLFile(file, shown));
+        std::string error;
+        const SourceFormat format = DetectSourceFileFormat(file, error);
+        if (!error.empty()) throw LoadFailure{error, shown};
+        return documentOf(parseXMLFile(file, shown, format != SourceFormat::Dictionary));
     });
 }

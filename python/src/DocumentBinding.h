@@ -35,17 +35,17 @@ struct DocumentHandle : ValueHandle {
     using ValueHandle::ValueHandle;
 };
 
-// The documents that parse_xml and read_xml make, and the diff reads: no
-// validation, no DTD or entity from outside the document. A document whose
-// root is a dictionary is read without namespace processing, as the library
-// wrote it; any other with it. Throws LoadFailure ("name:line:column:
-// message") when the text is not well-formed XML. The caller releases the
-// document.
-xercesc::DOMDocument* parseXMLFile(const std::string& path, const std::string& name);
+// The package's one parser setup, for parse_xml, read_xml and the diff: no
+// validation, no DTD or entity from outside the document. namespaces false
+// reads a dictionary as the library wrote it. Throws LoadFailure
+// ("name:line:column: message") when the text is not well-formed XML. The
+// caller releases the document.
+xercesc::DOMDocument* parseXMLFile(const std::string& path, const std::string& name,
+                                   bool namespaces);
 // forceUTF8: the bytes are UTF-8 whatever their declaration says (a str
 // encoded for the parser).
-xercesc::DOMDocument* parseXMLText(const std::string& text, const std::string& name,
-                                   bool forceUTF8);
+xercesc::DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool forceUTF8,
+                                   bool namespaces);
 
 // The dictionary document of a data source. Call without the GIL.
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,

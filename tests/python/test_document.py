@@ -54,6 +54,8 @@ def test_read_xml_follows_the_dictionary_rule(survey, tmp_path):
     saved.write_text(survey.dictionary().xml(), "utf-8")
     # Without namespace processing the dictionary's names need no prefix.
     assert transspace.read_xml(saved).query("@label", AGE) == "Age in years"
+    assert transspace.parse_xml(saved.read_bytes()).query("@label", AGE) == "Age in years"
+    assert transspace.parse_xml(saved.read_text("utf-8")).query("@label", AGE) == "Age in years"
     other = tmp_path / "other.xml"
     other.write_text('<p:root xmlns:p="urn:x"><p:item n="1"/></p:root>')
     assert transspace.read_xml(other).query("namespace-uri(/*)") == "urn:x"
