@@ -50,12 +50,14 @@ struct Input {
 
 FactsRef factsOf(const Input& in, std::vector<std::string>& notes) {
     if (in.source != nullptr) {
-        std::lock_guard<std::mutex> hold(in.source->lock);
+        std::lock_guard<std::mutex> hold(*in.source->lock);
         return std::make_shared<DictionaryFacts>(factsOfSource(*in.source->source));
     }
     if (in.document != nullptr) {
-        if (in.document->origin)
+        if (in.document->origin) {
+            std::lock_guard<std::mutex> hold(*in.document->originLock);
             return std::make_shared<DictionaryFacts>(factsOfSource(*in.document->origin));
+        }
         return factsOfValue(*in.document);
     }
     // As the tool's diff: a data source is loaded, any XML is read as a saved

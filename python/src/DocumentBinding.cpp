@@ -114,8 +114,8 @@ DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool
 }
 
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,
-                                             std::mutex& sourceLock) {
-    std::lock_guard<std::mutex> hold(sourceLock);
+                                             const std::shared_ptr<std::mutex>& sourceLock) {
+    std::lock_guard<std::mutex> hold(*sourceLock);
     std::unique_ptr<DocumentHandle> d;
     try {
         d = std::make_unique<DocumentHandle>(TransValue(*source), ValueHandle::Document);
@@ -125,6 +125,7 @@ std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_Da
         throw UsageFailure{"the dictionary document could not be built"};
     }
     d->origin = source;
+    d->originLock = sourceLock;
     return d;
 }
 

@@ -26,6 +26,7 @@ struct ValueHandle {
     // The data source a dictionary was built from; the diff reads its facts
     // there instead of from the document.
     std::shared_ptr<const VORN_DataSource> origin;
+    std::shared_ptr<std::mutex> originLock;  // the source's own lock
     // A value has one XPath evaluator: one query at a time.
     mutable std::mutex lock;
 };
@@ -49,7 +50,7 @@ xercesc::DOMDocument* parseXMLText(const std::string& text, const std::string& n
 
 // The dictionary document of a data source. Call without the GIL.
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,
-                                             std::mutex& sourceLock);
+                                             const std::shared_ptr<std::mutex>& sourceLock);
 
 // What Document and Value answer, each with the GIL released while the
 // library works. A failure raises QueryError (Error for xml); a warning alone

@@ -179,7 +179,7 @@ const py::list& variablesOf(SourceHandle& self) {
 }  // namespace
 
 int SourceHandle::find(const std::string& variable) const {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> hold(*lock);
     return source->FindVarIndex(variable.c_str(), 0);
 }
 
@@ -313,7 +313,7 @@ void bindDataSource(py::module_& m) {
                 bool written = false;
                 {
                     py::gil_scoped_release unlocked;
-                    std::lock_guard<std::mutex> hold(s.lock);
+                    std::lock_guard<std::mutex> hold(*s.lock);
                     written = WriteDataSourceDDI(*s.source, s.name, text, error);
                     if (written && indent) text = indentXML(text);
                     if (written && !text.empty() && text.back() != '\n') text += '\n';

@@ -15,8 +15,9 @@ struct SourceHandle {
     std::shared_ptr<const VORN_DataSource> source;
     std::string name;                // the file's name, the codebook's title for to_ddi
     std::vector<std::string> notes;  // the loader's, in order
-    // Name lookups fill the data source's cache: one at a time.
-    mutable std::mutex lock;
+    // Name lookups fill the data source's cache: one at a time, also for the
+    // dictionary documents that keep the source for the diff.
+    std::shared_ptr<std::mutex> lock = std::make_shared<std::mutex>();
     py::object variables;  // the list of Variable objects, made on first use
 
     int find(const std::string& variable) const;

@@ -51,3 +51,29 @@ def test_long_calls_let_other_threads_run():
         spins += 1
     t.join()
     assert spins > 10000
+
+
+def test_one_source_from_two_threads():
+    # Name lookups fill the source's cache; the diff of its dictionary reads
+    # the same source. Each waits for the other.
+    count = 3000
+    ds = transspace.loads(source_json(count))
+    document = ds.dictionary()
+    failures = []
+
+    def compare():
+        for _ in range(10):
+            if transspace.diff(document, ds):
+                failures.append("a difference")
+
+    def look_up():
+        for i in range(count):
+            if ds[f"V{i}"].name != f"v{i}":
+                failures.append(i)
+
+    threads = [threading.Thread(target=compare), threading.Thread(target=look_up)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert failures == []
