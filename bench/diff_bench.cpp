@@ -14,6 +14,7 @@
 #include "TransValue.h"
 #include "VornDataSource.h"
 #include "VornPlatform.h"
+#include "VornXmlReader.h"
 #include "diff/DictionaryDiff.h"
 #include "diff/DictionaryFacts.h"
 
@@ -80,7 +81,9 @@ void BM_DiffSavedDictionaries(benchmark::State& state) {
     const int variables = static_cast<int>(state.range(0));
     const std::string& text = dictionaryUTF8(variables);
     auto facts = [&text] {
+        VornXmlReaderGuard guard;  // as the tool reads
         xercesc::XercesDOMParser parser;
+        guard.Apply(parser, nullptr);
         xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
                                          "dictionary");
         parser.parse(bytes);

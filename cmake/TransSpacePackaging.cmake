@@ -10,9 +10,13 @@ install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace)
 # The host's headers install into one folder, as a host includes them.
 file(GLOB_RECURSE TRANSSPACE_HOST_HEADERS "${CMAKE_CURRENT_SOURCE_DIR}/host/*.h")
 install(FILES ${TRANSSPACE_HOST_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/transspace/host)
+# The schemas that transspace validate checks documents against: the
+# dictionary's, and DDI Codebook 2.5's folder with its licence and README.
 if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/schema/dictionary-1.0.xsd")
     install(FILES schema/dictionary-1.0.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/transspace/schema)
 endif()
+install(DIRECTORY third_party/ddi-codebook-2.5/
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/transspace/schema/ddi-codebook-2.5)
 
 install(EXPORT TransSpaceTargets
     NAMESPACE TransSpace::

@@ -1,6 +1,7 @@
 #include "diff/DictionaryFacts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include <unicode/decimfmt.h>
+#include <unicode/fmtable.h>
 #include <unicode/locid.h>
 #include <unicode/numfmt.h>
+#include <unicode/parsepos.h>
 #include <unicode/unistr.h>
 
 #include "VornCodePage.h"
@@ -82,11 +85,13 @@ void appendWord(std::string& out, std::string_view word) {
         out += word;
 }
 
-// A numeric missing value's place in the order they are shown in.
+// A numeric missing value's place in the order they are shown in. The texts
+// are English whatever the locale the tool runs in.
 double missingOrder(const std::string& text) {
     if (text == "lowest") return -HUGE_VAL;
     if (text == "highest") return HUGE_VAL;
-    const double value = std::strtod(text.c_str(), nullptr);
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
     return std::isnan(value) ? HUGE_VAL : value;
 }
 
@@ -177,19 +182,24 @@ private:
 
 // --- from a data source ---------------------------------------------------------
 
-void appendAttributes(std::string& out, const DatasourceAttributes& attributes) {
+void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
+                      std::vector<FactsAttribute>& list) {
     const unsigned n = attributes.Size();
     if (n == 0) {
         out += "none";
         return;
     }
+    list.reserve(n);
     for (unsigned i = 0; i < n; ++i) {
         if (i > 0) out += "; ";
-        out += attributes.Name(i).c_str();
+        list.emplace_back();
+        list.back().name = attributes.Name(i).c_str();
+        out += list.back().name;
         const std::vector<std::string> values = attributes.Values(i);
         for (std::size_t k = 0; k < values.size(); ++k) {
             out += k == 0 ? ": " : ", ";
             appendQuoted(out, values[k].c_str());
+            list.back().values.emplace_back(values[k].c_str());
         }
     }
     if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
@@ -286,11 +296,12 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         }
     }
     close();
-    appendAttributes(out, v.GetAttributes());
+    appendAttributes(out, v.GetAttributes(), facts.attributes);
     close();
 }
 
-void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which) {
+void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which,
+                      std::vector<FactsSet>& list) {
     const std::vector<VariableSet> sets = VariableSets(source, which);
     if (sets.empty()) {
         out += "none";
@@ -299,7 +310,11 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const VariableSet& set = sets[i];
         if (i > 0) out += "; ";
-        out += set.GetName(VariableSet::KeepCase).c_str();
+        list.emplace_back();
+        FactsSet& listed = list.back();
+        listed.name = set.GetName(VariableSet::KeepCase).c_str();
+        listed.multipleResponse = which == MultipleResponseSets;
+        out += listed.name;
         if (which == MultipleResponseSets) {
             std::string parts;
             if (set.GetType() == VariableSet::DichotomySet) {
@@ -319,6 +334,7 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
                 appendQuoted(parts, set.GetLabel().c_str());
             }
             if (!parts.empty()) out += " [" + parts + "]";
+            listed.details = std::move(parts);
         }
         out += ':';
         bool first = true;
@@ -326,7 +342,8 @@ void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsTy
             const int k = source.FindVarIndex(member.c_str(), 0);
             if (k == -1) continue;
             out += first ? " " : ", ";
-            out += source.GetVariable(k).GetName();
+            listed.members.emplace_back(source.GetVariable(k).GetName());
+            out += listed.members.back();
             first = false;
         }
     }
@@ -366,6 +383,163 @@ void appendUTF8(std::string& out, const XMLCh* text) {
     if (text != nullptr) AppendUTF16AsUTF8(out, text, std::char_traits<char16_t>::length(text));
 }
 
+// The text in ASCII bytes, when it is short and all ASCII.
+bool asciiText(const XMLCh* text, char (&buffer)[64], std::size_t& length) {
+    length = 0;
+    for (; text[length] != 0; ++length) {
+        if (length + 1 == sizeof buffer || text[length] >= 0x80) return false;
+        buffer[length] = static_cast<char>(text[length]);
+    }
+    return true;
+}
+
+bool wholeInteger(const icu::Formattable& number, std::int64_t& value) {
+    switch (number.getType()) {
+        case icu::Formattable::kLong:
+            value = number.getLong();
+            return true;
+        case icu::Formattable::kInt64:
+            value = number.getInt64();
+            return true;
+        case icu::Formattable::kDouble: {
+            const double d = number.getDouble();
+            if (!(std::fabs(d) < 9.2e18) || d != std::trunc(d)) return false;
+            value = static_cast<std::int64_t>(d);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// A saved dictionary's numbers, read back as numbers and shown as a data
+// source's facts show them, so a dictionary and its source compare equal
+// whatever locale it was saved in. Integer texts (counts, widths, codes) are
+// written in the LC_NUMERIC locale of the process that saved them, which may
+// use other digits than ASCII (Arabic-Indic ones under ar_EG) and another
+// minus sign; the root records the locale the dictionary was made in, so they
+// are read in that locale first and in English after. Decimal texts are
+// English by the dictionary's rule and are read in the other order. ICU reads
+// the digits of every numbering system either way. A text that neither
+// reading takes whole stays as it is, and shows as a difference.
+class DocumentNumbers {
+public:
+    explicit DocumentNumbers(std::string localeName) : localeName(std::move(localeName)) {}
+
+    void appendInteger(std::string& out, const XMLCh* text) {
+        char bytes[64];
+        std::size_t length = 0;
+        std::int64_t value = 0;
+        if (asciiText(text, bytes, length)) {
+            const auto read = std::from_chars(bytes, bytes + length, value);
+            if (read.ec == std::errc() && read.ptr == bytes + length) {
+                out += std::to_string(value);
+                return;
+            }
+        }
+        out += cached(integers, text, [&](std::string& shown) {
+            icu::Formattable number;
+            if (!(parseWhole(local(), text, number) && wholeInteger(number, value)) &&
+                !(parseWhole(english(), text, number) && wholeInteger(number, value)))
+                return false;
+            shown = std::to_string(value);
+            return true;
+        });
+    }
+
+    std::string integer(const DOMElement* e, const XMLCh* name) {
+        std::string out;
+        appendInteger(out, e->getAttribute(name));
+        return out;
+    }
+
+    void appendDecimal(std::string& out, const XMLCh* text) {
+        char bytes[64];
+        std::size_t length = 0;
+        double value = 0;
+        if (asciiText(text, bytes, length)) {
+            const auto read = std::from_chars(bytes, bytes + length, value);
+            if (read.ec == std::errc() && read.ptr == bytes + length) {
+                out += decimals.text(value);
+                return;
+            }
+        }
+        out += cached(reals, text, [&](std::string& shown) {
+            icu::Formattable number;
+            if (!parseWhole(english(), text, number) && !parseWhole(local(), text, number))
+                return false;
+            UErrorCode err = U_ZERO_ERROR;
+            value = number.getDouble(err);
+            if (U_FAILURE(err)) return false;
+            shown = decimals.text(value);
+            return true;
+        });
+    }
+
+private:
+    using Cache = std::unordered_map<std::u16string, std::string>;
+
+    // What read makes of text, or text itself when it reads nothing;
+    // remembered, as a dictionary repeats the same few numbers.
+    template <typename Read>
+    const std::string& cached(Cache& cache, const XMLCh* text, Read read) {
+        const std::u16string key(text);
+        auto found = cache.find(key);
+        if (found != cache.end()) return found->second;
+        scratch.clear();
+        if (key.empty() || !read(scratch)) {
+            scratch.clear();
+            appendUTF8(scratch, text);
+        }
+        if (cache.size() < 100000) return cache.emplace(key, scratch).first->second;
+        return scratch;
+    }
+
+    // The number of the whole text, in format's reading.
+    static bool parseWhole(const icu::NumberFormat* format, const XMLCh* text,
+                           icu::Formattable& number) {
+        if (format == nullptr) return false;
+        const icu::UnicodeString unicode(text);
+        icu::ParsePosition position(0);
+        format->parse(unicode, number, position);
+        return position.getErrorIndex() < 0 && position.getIndex() == unicode.length();
+    }
+
+    // The readers are made on first use: a dictionary in ASCII digits needs none.
+    const icu::NumberFormat* local() {
+        if (!localMade) {
+            localFormat = makeFormat(icu::Locale(localeName.c_str()));
+            localMade = true;
+        }
+        return localFormat.get();
+    }
+
+    const icu::NumberFormat* english() {
+        if (!englishMade) {
+            englishFormat = makeFormat(icu::Locale::getEnglish());
+            englishMade = true;
+        }
+        return englishFormat.get();
+    }
+
+    // The library's pattern, so a grouping separator ends the number.
+    static std::unique_ptr<icu::NumberFormat> makeFormat(const icu::Locale& locale) {
+        UErrorCode err = U_ZERO_ERROR;
+        std::unique_ptr<icu::NumberFormat> format(icu::NumberFormat::createInstance(locale, err));
+        if (auto* decimal = dynamic_cast<icu::DecimalFormat*>(format.get()))
+            decimal->applyPattern(icu::UnicodeString(u"#0.###"), err);
+        if (U_FAILURE(err)) format.reset();
+        return format;
+    }
+
+    std::string localeName;
+    std::unique_ptr<icu::NumberFormat> localFormat, englishFormat;
+    bool localMade = false, englishMade = false;
+    DecimalText decimals;
+    Cache integers, reals;
+    std::string scratch;
+};
+
 std::string text(const DOMElement* e, const XMLCh* name) {
     std::string out;
     appendUTF8(out, e->getAttribute(name));
@@ -381,11 +555,13 @@ bool named(const DOMElement* e, const XMLCh* name) {
     return XMLString::equals(local != nullptr ? local : e->getTagName(), name);
 }
 
-void appendDocumentFormat(std::string& out, const DOMElement* e) {
-    appendFormat(out, text(e, u"type"), text(e, u"width"), text(e, u"decimals"));
+void appendDocumentFormat(std::string& out, const DOMElement* e, DocumentNumbers& numbers) {
+    appendFormat(out, text(e, u"type"), numbers.integer(e, u"width"),
+                 numbers.integer(e, u"decimals"));
 }
 
-void appendDocumentAttributes(std::string& out, const DOMElement* set) {
+void appendDocumentAttributes(std::string& out, const DOMElement* set, DocumentNumbers& numbers,
+                              std::vector<FactsAttribute>& list) {
     if (set == nullptr) {
         out += "none";
         return;
@@ -394,24 +570,28 @@ void appendDocumentAttributes(std::string& out, const DOMElement* set) {
     for (const DOMElement* a = set->getFirstElementChild(); a; a = a->getNextElementSibling()) {
         if (!named(a, u"attribute")) continue;
         appendSeparator(out, start, "; ");
-        appendUTF8(out, a->getAttribute(u"name"));
+        list.emplace_back();
+        appendUTF8(list.back().name, a->getAttribute(u"name"));
+        out += list.back().name;
         bool first = true;
         for (const DOMElement* v = a->getFirstElementChild(); v; v = v->getNextElementSibling()) {
             out += first ? ": " : ", ";
-            appendQuotedAttribute(out, v, u"value");
+            list.back().values.push_back(text(v, u"value"));
+            appendQuoted(out, list.back().values.back());
             first = false;
         }
     }
-    const std::string version = text(set, u"version");
+    const std::string version = numbers.integer(set, u"version");
     if (version != "1") out += " (version " + version + ")";
 }
 
-void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, VariableFacts& facts) {
+void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, DocumentNumbers& numbers,
+                         VariableFacts& facts) {
     std::string& out = facts.text;
     int field = 0;
     auto close = [&] { facts.ends[field++] = static_cast<std::uint32_t>(out.size()); };
     appendUTF8(facts.name, e->getAttribute(u"name"));
-    const std::string type = text(e, u"type");
+    const std::string type = numbers.integer(e, u"type");
     const bool isString = type != "0";
 
     if (e->getAttributeNode(u"label") != nullptr)
@@ -434,10 +614,13 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Variab
             attributes = c;
         } else if (named(c, u"missingValue")) {
             std::string value;
+            const XMLCh* data = c->getAttribute(u"data");
             if (isString)
                 appendQuotedAttribute(value, c, u"data");
+            else if (XMLString::equals(data, u"lowest") || XMLString::equals(data, u"highest"))
+                appendUTF8(value, data);
             else
-                appendUTF8(value, c->getAttribute(u"data"));
+                numbers.appendDecimal(value, data);
             const std::string bound = text(c, u"type");
             if (bound == "lowerBound") {
                 low = std::move(value);
@@ -449,15 +632,15 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Variab
             }
         }
     }
-    if (format != nullptr) appendDocumentFormat(out, format);
+    if (format != nullptr) appendDocumentFormat(out, format, numbers);
     close();
-    if (writeFormat != nullptr) appendDocumentFormat(out, writeFormat);
+    if (writeFormat != nullptr) appendDocumentFormat(out, writeFormat, numbers);
     close();
     appendWord(out, text(e, u"measurementLevel"));
     close();
     appendWord(out, text(e, u"alignment"));
     close();
-    appendUTF8(out, e->getAttribute(u"displayWidth"));
+    numbers.appendInteger(out, e->getAttribute(u"displayWidth"));
     close();
     appendMissing(out, range ? &low : nullptr, &high, discrete, !isString);
     close();
@@ -472,25 +655,27 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Variab
             if (isString)
                 appendQuotedAttribute(out, l, u"value");
             else
-                appendUTF8(out, l->getAttribute(u"value"));
+                numbers.appendDecimal(out, l->getAttribute(u"value"));
             out += " = ";
             appendQuotedAttribute(out, l, u"label");
         }
     }
     close();
-    appendDocumentAttributes(out, attributes);
+    appendDocumentAttributes(out, attributes, numbers, facts.attributes);
     close();
 }
 
-void appendDocumentSet(std::string& out, const DOMElement* set) {
+void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed) {
     appendSeparator(out, 0, "; ");
-    appendUTF8(out, set->getAttribute(u"name"));
+    appendUTF8(listed.name, set->getAttribute(u"name"));
+    out += listed.name;
     std::string parts;
     std::string members;
     for (const DOMElement* c = set->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variableSetVariable") || named(c, u"multipleResponseSetVariable")) {
             members += members.empty() ? " " : ", ";
-            appendUTF8(members, c->getAttribute(u"name"));
+            listed.members.push_back(text(c, u"name"));
+            members += listed.members.back();
             continue;
         }
         appendSeparator(parts, 0, ", ");
@@ -509,6 +694,7 @@ void appendDocumentSet(std::string& out, const DOMElement* set) {
     if (!parts.empty()) out += " [" + parts + "]";
     out += ':';
     out += members;
+    listed.details = std::move(parts);
 }
 
 }  // namespace
@@ -526,9 +712,9 @@ DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress
     facts.file[kRowCount] = rows < 0 ? "none" : std::to_string(rows);
     const int weight = source.GetWeightVarIndex();
     facts.file[kWeightVariable] = weight < 0 ? "none" : source.GetVariable(weight).GetName();
-    appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets);
-    appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets);
-    appendAttributes(facts.file[kFileAttributes], source.GetAttributes());
+    appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets, facts.sets);
+    appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets, facts.sets);
+    appendAttributes(facts.file[kFileAttributes], source.GetAttributes(), facts.fileAttributes);
     facts.file[kExtensions] = sourceExtensions(source);
     return facts;
 }
@@ -551,35 +737,43 @@ bool factsOfDocument(const DOMDocument& document, DictionaryFacts& facts, std::s
     }
     facts = DictionaryFacts();
     facts.variables.reserve(variables);
-    facts.file[kRowCount] =
-        root->getAttributeNode(u"rowCount") != nullptr ? text(root, u"rowCount") : "none";
+    DocumentNumbers numbers(text(root, u"locale"));
+    facts.file[kRowCount] = root->getAttributeNode(u"rowCount") != nullptr
+                                ? numbers.integer(root, u"rowCount")
+                                : "none";
     facts.file[kWeightVariable] = "none";
     const DOMElement* fileAttributes = nullptr;
+    std::vector<FactsSet> multipleResponse;
     for (const DOMElement* c = root->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variable")) {
             auto found = labelSets.find(c->getAttribute(u"name"));
             facts.variables.emplace_back();
-            addDocumentVariable(c, found == labelSets.end() ? nullptr : found->second,
+            addDocumentVariable(c, found == labelSets.end() ? nullptr : found->second, numbers,
                                 facts.variables.back());
             if (progress && facts.variables.size() % 4096 == 0)
                 progress(facts.variables.size(), variables);
         } else if (named(c, u"weightVariable")) {
             facts.file[kWeightVariable] = text(c, u"name");
         } else if (named(c, u"variableSet")) {
-            appendDocumentSet(facts.file[kVariableSets], c);
+            facts.sets.emplace_back();
+            appendDocumentSet(facts.file[kVariableSets], c, facts.sets.back());
         } else if (named(c, u"multipleResponseSet")) {
-            appendDocumentSet(facts.file[kMultipleResponseSets], c);
+            multipleResponse.emplace_back();
+            multipleResponse.back().multipleResponse = true;
+            appendDocumentSet(facts.file[kMultipleResponseSets], c, multipleResponse.back());
         } else if (named(c, u"attributeSet")) {
             fileAttributes = c;
         } else if (named(c, u"extension")) {
             std::string hex;
             appendUTF8(hex, c->getAttribute(u"data"));
-            appendExtension(facts.file[kExtensions], text(c, u"type"), text(c, u"elementSize"),
-                            text(c, u"length"), hex);
+            appendExtension(facts.file[kExtensions], numbers.integer(c, u"type"),
+                            numbers.integer(c, u"elementSize"), numbers.integer(c, u"length"), hex);
         }
     }
     for (int f : {kVariableSets, kMultipleResponseSets, kExtensions})
         if (facts.file[f].empty()) facts.file[f] = "none";
-    appendDocumentAttributes(facts.file[kFileAttributes], fileAttributes);
+    for (FactsSet& set : multipleResponse) facts.sets.push_back(std::move(set));
+    appendDocumentAttributes(facts.file[kFileAttributes], fileAttributes, numbers,
+                             facts.fileAttributes);
     return true;
 }

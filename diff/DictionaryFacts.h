@@ -3,8 +3,10 @@
 // (numbers to three decimals, string values cut at their first blank), so a
 // data source and the saved dictionary of it give the same facts. A data
 // source is read directly, without building its document; a saved dictionary
-// is read from its elements. Facts are UTF-8 and written for people: texts in
-// double quotes, absent facts as "none".
+// is read from its elements, its numbers as numbers, whatever digits the
+// locale it was saved in wrote them with. Facts are UTF-8 and written for
+// people: texts in double quotes, numbers in ASCII digits, absent facts as
+// "none".
 #ifndef TRANSSPACE_TOOLS_DIFF_DICTIONARYFACTS_H
 #define TRANSSPACE_TOOLS_DIFF_DICTIONARYFACTS_H
 
@@ -47,11 +49,27 @@ enum FileField {
 extern const char* const kVariableFieldNames[kVariableFieldCount];
 extern const char* const kFileFieldNames[kFileFieldCount];
 
+// A custom attribute and a variable set as they are, for readers that show
+// them one by one (the codebook page); the diff compares the field texts, and
+// names here may hold any character, which the texts cannot tell apart.
+struct FactsAttribute {
+    std::string name;
+    std::vector<std::string> values;
+};
+struct FactsSet {
+    std::string name;
+    bool multipleResponse = false;
+    // A multiple-response set's kind, counted value and label, as in the field text.
+    std::string details;
+    std::vector<std::string> members;
+};
+
 struct VariableFacts {
     std::string name;
     // The fields' texts one after another (one allocation per variable).
     std::string text;
     std::array<std::uint32_t, kVariableFieldCount> ends{};
+    std::vector<FactsAttribute> attributes;
 
     std::string_view field(int i) const {
         const std::uint32_t begin = i == 0 ? 0 : ends[i - 1];
@@ -63,6 +81,9 @@ struct DictionaryFacts {
     std::vector<VariableFacts> variables;
     // The variable order is a comparison of two dictionaries: its text stays empty.
     std::array<std::string, kFileFieldCount> file;
+    std::vector<FactsAttribute> fileAttributes;
+    // The plain sets, then the multiple-response sets, each in the source's order.
+    std::vector<FactsSet> sets;
 };
 
 // Called now and then with the variables done and their total.

@@ -14,6 +14,7 @@
 #include "FuzzChecks.h"
 #include "TransSpace.h"
 #include "VornSourceFile.h"
+#include "VornXmlReader.h"
 #include "XmlIndent.h"
 #include "diff/DictionaryDiff.h"
 #include "diff/DictionaryFacts.h"
@@ -33,11 +34,11 @@ Text withoutBlanks(const Text& text) {
 
 // The facts of XML text, or false when it does not parse or is no dictionary.
 bool documentFacts(const std::string& xml, DictionaryFacts& facts) {
+    VornXmlReaderGuard guard;
     xercesc::XercesDOMParser parser;
     xercesc::HandlerBase errors;  // throws on a fatal error
-    parser.setErrorHandler(&errors);
+    guard.Apply(parser, &errors);
     parser.setDoNamespaces(false);
-    parser.setLoadExternalDTD(false);
     xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(),
                                      "fuzz");
     try {

@@ -2,8 +2,10 @@
 // host creates first and destroys last; while one exists the XML runtime is
 // up. Names are trimmed and compared without regard to letter case. find and
 // findImage return references into the space, valid until that entry is
-// removed or the space is destroyed. No lock is taken: one thread at a time,
-// even for const operations, which fill the names' cached upper-case forms.
+// removed or the space is destroyed. Spaces may be created and destroyed on
+// any thread (the runtime's start and stop are locked), but a space takes no
+// lock: one thread at a time, even for const operations, which fill the
+// names' cached upper-case forms.
 #ifndef TRANSSPACE_TRANSSPACE_H
 #define TRANSSPACE_TRANSSPACE_H
 

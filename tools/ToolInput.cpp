@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/XMLString.hpp>
+
+#include "VornXmlReader.h"
 
 namespace {
 
@@ -81,21 +84,26 @@ std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::s
 
 void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces) {
     FirstError errors;
-    parser.setErrorHandler(&errors);
+    VornXmlReaderGuard guard;
+    guard.Apply(parser, &errors);
     parser.setDoNamespaces(namespaces);
-    parser.setLoadExternalDTD(false);
-    parser.setCreateEntityReferenceNodes(false);
     try {
-        if (input.standardInput) {
-            xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(input.text.data()),
-                                             input.text.size(), input.name.c_str());
-            parser.parse(bytes);
-        } else {
-            parser.parse(input.path.c_str());
-        }
+        parser.parse(*xmlSource(input));
     } catch (...) {
         if (errors.message.empty()) errors.message = "the parser stopped";
     }
-    parser.setErrorHandler(nullptr);
+    guard.Release(parser);
     if (!errors.message.empty()) throw InputError{input.name + ":" + errors.message};
+}
+
+std::unique_ptr<xercesc::InputSource> xmlSource(const ToolInput& input) {
+    if (input.standardInput)
+        return std::make_unique<xercesc::MemBufInputSource>(
+            reinterpret_cast<const XMLByte*>(input.text.data()), input.text.size(),
+            input.name.c_str());
+    // A local file by its path, never a URL, whatever the name looks like.
+    XMLCh* path = xercesc::XMLString::transcode(input.path.c_str());
+    auto source = std::make_unique<xercesc::LocalFileInputSource>(path);
+    xercesc::XMLString::release(&path);
+    return source;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/InputSource.hpp>
 
 #include "VornSourceFile.h"
 
@@ -41,8 +42,13 @@ std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::s
                                             std::vector<std::string>& notes);
 
 // Parses the input as a plain XML document into parser: no validation, no
-// external DTD. Throws InputError, with the input's name and the position,
-// when it is not well-formed.
+// external DTD, an external entity refused (VornXmlReaderGuard). Throws
+// InputError, with the input's name and the position, when it is not
+// well-formed or refers to an external entity.
 void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces);
+
+// The input's bytes for a parser: standard input from memory, a file by its
+// path. Lives no longer than input.
+std::unique_ptr<xercesc::InputSource> xmlSource(const ToolInput& input);
 
 #endif

@@ -7,7 +7,7 @@ tool=$TRANSSPACE_TOOL
 [ "$1" = --help ] || exec "$tool" "$@"
 {
     "$tool" --help | sed '/^Inputs:$/,$d'
-    for command in dictionary query xml ddi diff; do
+    for command in dictionary query xml ddi diff validate html; do
         "$tool" "$command" --help | sed -e 1d -e 's/^Usage: \(.*\)$/\1:/' -e '/^Positionals:$/d' \
             -e '/^Options:$/d' -e '/-h,--help/d' -e 's/^Examples*:$/  Example:/'
         echo

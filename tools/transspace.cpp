@@ -1,8 +1,9 @@
 // The transspace command-line tool: prints the dictionary document of a data
 // source (JSON or DDI codebook), evaluates XPath queries on dictionaries and
 // XML files, shows how the library serialises a document, writes a data
-// source as a DDI codebook and compares two dictionaries. Built on the public
-// API, the host's libraries and Xerces-C's parser.
+// source as a DDI codebook, compares two dictionaries and validates
+// dictionaries and codebooks against their schemas. Built on the public API,
+// the host's libraries and Xerces-C's parser.
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -19,11 +20,13 @@
 #include "Progress.h"
 #include "ToolInput.h"
 #include "TransSpace.h"
+#include "Validate.h"
 #include "VornDdiWriter.h"
 #include "VornPlatform.h"
 #include "XmlIndent.h"
 #include "diff/DictionaryDiff.h"
 #include "diff/DictionaryFacts.h"
+#include "html/CodebookPage.h"
 
 namespace {
 
@@ -135,10 +138,12 @@ int printXML(const TransValue& value, bool utf16, bool indent) {
 
 struct Options {
     std::string file;
-    std::string other;  // diff's second input
+    std::string other;               // diff's second input
+    std::vector<std::string> files;  // validate's
     std::string encoding = "utf-8";
     std::string codePage;
     std::string fileId;
+    std::string title;
     std::string contextPath;
     std::string expression;
     std::vector<unsigned short> contextUnits;
@@ -232,6 +237,22 @@ int runDiff(const Options& o) {
     return d.same() ? kOk : kFailure;
 }
 
+int runHTML(const Options& o) {
+    progress.start(3);
+    const DictionaryFacts facts = factsOf(o.file, o.fileId);
+    progress.phase("writing the page");
+    PageOptions page;
+    page.title = o.title;
+    const size_t slash = o.file.find_last_of('/');
+    page.fileName =
+        o.file == "-" ? "stdin" : o.file.substr(slash == std::string::npos ? 0 : slash + 1);
+    page.made = pageDate();
+    const std::string out = codebookPage(facts, page);
+    progress.finish();
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kOk;
+}
+
 void addCodePage(CLI::App* command, Options& o) {
     command->add_option("--code-page", o.codePage,
                         "run the host in this code page instead of UTF-8 mode");
@@ -275,21 +296,27 @@ void addEncoding(CLI::App* command, Options& o) {
 const char* const kFooter =
     "Inputs:\n"
     "  A SOURCE is a data source: JSON or a DDI codebook, told apart by content. query\n"
-    "  takes any other XML file as a plain document, and diff a saved dictionary. A\n"
-    "  saved dictionary (the output of dictionary) is read without namespace\n"
-    "  processing, as the library built it, so it answers the queries its source\n"
-    "  answers; other XML is read with namespaces. \"-\" reads standard input. What a\n"
-    "  codebook could not carry is reported on standard error as \"note: ...\" lines.\n"
-    "  Long work shows its progress on standard error when that is a terminal.\n"
+    "  takes any other XML file as a plain document, diff and html a saved dictionary,\n"
+    "  validate a dictionary or a DDI Codebook 2.5 codebook. A saved dictionary (the\n"
+    "  output of dictionary) is read without namespace processing, as the library\n"
+    "  built it, so it answers the queries its source answers; other XML is read with\n"
+    "  namespaces. \"-\" reads standard input. What a codebook could not carry is\n"
+    "  reported on standard error as \"note: ...\" lines. Long work shows its progress\n"
+    "  on standard error when that is a terminal. An XML file's external DTD is not\n"
+    "  loaded, and a reference to an external entity is an error: nothing a document\n"
+    "  names is opened.\n"
     "\n"
     "Exit status:\n"
-    "  0 done (diff: the same); 1 the library's failure flag (diff: different); 2 a\n"
-    "  usage error or an input that cannot be used, with one line on standard error.\n"
+    "  0 done (diff: the same; validate: every file valid); 1 the library's failure\n"
+    "  flag (diff: different; validate: a file is not valid); 2 a usage error or an\n"
+    "  input that cannot be used, with one line on standard error.\n"
     "\n"
     "Examples:\n"
     "  transspace query examples/survey.json \"/dictionary/variable[@name='age']\" @label\n"
     "  transspace dictionary --indent examples/codebook.xml\n"
-    "  transspace diff old.json new.json\n";
+    "  transspace diff old.json new.json\n"
+    "  transspace validate examples/codebook.xml\n"
+    "  transspace html examples/survey.json > survey.html\n";
 
 }  // namespace
 
@@ -359,6 +386,24 @@ int main(int argc, char** argv) {
     addFileId(diff, o);
     diff->footer("Example:\n    transspace diff --json old.json new.json\n");
 
+    CLI::App* validate = app.add_subcommand(
+        "validate",
+        "check dictionaries and DDI Codebook 2.5 codebooks against their schemas; exit status "
+        "1 when one is not valid");
+    validate->add_option("FILE", o.files, "the documents; - for stdin")->required();
+    validate->footer(
+        "Each problem is printed on standard output as FILE:LINE:COLUMN: message.\n\n"
+        "Example:\n    transspace validate examples/codebook.xml\n");
+
+    CLI::App* html = app.add_subcommand(
+        "html", "write a codebook page: one HTML file that shows and searches every variable");
+    html->add_option("FILE", o.file, "a data source (JSON, DDI) or saved dictionary; - for stdin")
+        ->required();
+    html->add_option("--title", o.title,
+                     "the page's title (else the \"Title\" file attribute, else the file name)");
+    addFileId(html, o);
+    html->footer("Example:\n    transspace html examples/codebook.xml > codebook.html\n");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -368,8 +413,9 @@ int main(int argc, char** argv) {
         return kUsage;
     }
 
-    // Trouble is status 2 for diff, whose status 1 means "different".
-    const int trouble = diff->parsed() ? kUsage : kFailure;
+    // Trouble is status 2 for diff and validate, whose status 1 means
+    // "different" and "not valid".
+    const int trouble = diff->parsed() || validate->parsed() ? kUsage : kFailure;
     try {
         // The command line is UTF-8 whatever code page the host runs in.
         SetUTF8Mode(1);
@@ -380,6 +426,8 @@ int main(int argc, char** argv) {
         bool utf16 = o.encoding == "utf-16";
         if (ddi->parsed()) return runDDI(o);
         if (diff->parsed()) return runDiff(o);
+        if (validate->parsed()) return validateFiles(o.files);
+        if (html->parsed()) return runHTML(o);
         if (xml->parsed()) {
             const ToolInput input = openInput(o.file);
             return printXML(loadValue(input, namespacesFor(input, o), true, ""), utf16, o.indent);

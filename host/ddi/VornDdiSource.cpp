@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,11 +23,12 @@
 #include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "VornCodePage.h"
+#include "VornXmlRuntime.h"
+#include "VornXmlReader.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -39,23 +39,9 @@ struct LoadError {
     std::string message;
 };
 
-// Xerces counts nested Initialize calls but does not lock them; the loader
-// may run on several threads at once.
-std::mutex platformMutex;
-
-class XmlPlatform {
-public:
-    XmlPlatform() {
-        std::lock_guard<std::mutex> lock(platformMutex);
-        XMLPlatformUtils::Initialize();
-    }
-    ~XmlPlatform() {
-        std::lock_guard<std::mutex> lock(platformMutex);
-        XMLPlatformUtils::Terminate();
-    }
-    XmlPlatform(const XmlPlatform&) = delete;
-    XmlPlatform& operator=(const XmlPlatform&) = delete;
-};
+// The platform is up for as long as a load runs, whatever spaces come and go
+// on other threads: its start and stop take the lock they take.
+using XmlPlatform = VornXmlPlatformUser;
 
 std::string ToUTF8(const XMLCh* text, size_t length) {
     std::string out;
@@ -988,15 +974,6 @@ private:
     }
 };
 
-// External entities and DTDs are never fetched: a codebook is read on its own.
-class NoEntities : public EntityResolver {
-public:
-    InputSource* resolveEntity(const XMLCh* const, const XMLCh* const) override {
-        static const XMLByte nothing[] = {0};
-        return new MemBufInputSource(nothing, 0, "", false);
-    }
-};
-
 std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& sourceName,
                                        std::string& error, std::vector<std::string>& notes,
                                        const DDILoadOptions& options, const FileSource* file) {
@@ -1005,20 +982,15 @@ std::unique_ptr<VORN_DataSource> Parse(InputSource& input, const std::string& so
     XmlPlatform platform;
     try {
         // The parser goes first: it may still refer to these while destroyed.
-        SecurityManager security;
-        security.setEntityExpansionLimit(100000);
-        NoEntities entities;
+        // A codebook is read on its own: no external DTD or entity.
+        VornXmlReaderGuard guard;
         Handler handler(sourceName, options, file);
         std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
         reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
         reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
-        reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
         reader->setFeature(XMLUni::fgXercesSchema, false);
-        reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-        reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
-        reader->setEntityResolver(&entities);
+        guard.Apply(*reader, &handler);
         reader->setContentHandler(&handler);
-        reader->setErrorHandler(&handler);
         reader->parse(input);
         handler.CheckRead();
         return handler.Finish(notes);

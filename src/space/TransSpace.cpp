@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-#include <xalanc/Include/XalanMemoryManagement.hpp>
-
 #include "space/TransSpaceData.h"
 
 namespace {
@@ -36,9 +34,6 @@ bool imageMatches(const TransImage& image, const TransString& imageName, TransSt
 }
 
 }  // namespace
-
-TransSpace::Data::Data()
-    : sourceTreeInit(XALAN_CPP_NAMESPACE::XalanMemMgrs::getDefaultXercesMemMgr()) {}
 
 TransSpace::TransSpace() : data(new Data) {}
 

@@ -6,6 +6,7 @@
 #define TRANSSPACE_SPACE_TRANSSPACEDATA_H
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include <xalanc/XalanSourceTree/XalanSourceTreeInit.hpp>
@@ -35,12 +36,21 @@ struct TransSpace::Data {
         XPathEvaluatorInit& operator=(const XPathEvaluatorInit&) = delete;
     };
 
-    Data();
+    // Xalan-C's source tree support. It counts its own instances, so nesting
+    // is safe as it is; the count is plain, so this holds it under the lock.
+    struct SourceTreeInit {
+        SourceTreeInit();
+        ~SourceTreeInit();
+        SourceTreeInit(const SourceTreeInit&) = delete;
+        SourceTreeInit& operator=(const SourceTreeInit&) = delete;
+
+    private:
+        std::optional<XALAN_CPP_NAMESPACE::XalanSourceTreeInit> init;
+    };
 
     XMLPlatformInit xmlPlatformInit;
     XPathEvaluatorInit xpathEvaluatorInit;
-    // Counts its own instances: nesting is safe as it is.
-    XALAN_CPP_NAMESPACE::XalanSourceTreeInit sourceTreeInit;
+    SourceTreeInit sourceTreeInit;
     std::map<TransString, TransValue> values;
     TransValue nullValue;
     std::map<TransString, std::vector<TransImage>> images;

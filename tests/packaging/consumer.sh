@@ -11,7 +11,11 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 prefix=$work/prefix
 for file in lib/libtransspace.so.1 lib/libtransspace-host.so.1 include/transspace/TransSpace.h \
-            share/transspace/schema/dictionary-1.0.xsd; do
+            include/transspace/host/VornXmlReader.h share/transspace/schema/dictionary-1.0.xsd \
+            share/transspace/schema/ddi-codebook-2.5/schemas/codebook.xsd \
+            share/transspace/schema/ddi-codebook-2.5/schemas/XHTML/xhtml-table-1.xsd \
+            share/transspace/schema/ddi-codebook-2.5/LICENSE.txt \
+            share/transspace/schema/ddi-codebook-2.5/README.md; do
     test -e "$prefix/$file" || { echo "not installed: $file"; exit 1; }
 done
 # The tool, when it was built, runs from the installed tree on its own: it
@@ -21,6 +25,12 @@ if [ -e "$build/tools/transspace" ]; then
     label=$(env -u LD_LIBRARY_PATH "$prefix/bin/transspace" query "$source/examples/survey.json" \
             "/dictionary/variable[@name='age']" @label)
     [ "$label" = "Age in years" ] || { echo "installed tool printed: $label"; exit 1; }
+    # validate finds the installed schemas (the source tree's serve only the
+    # tool in its build tree).
+    env -u LD_LIBRARY_PATH "$prefix/bin/transspace" dictionary "$source/examples/survey.json" \
+        >"$work/survey.xml"
+    env -u LD_LIBRARY_PATH "$prefix/bin/transspace" validate "$source/examples/codebook.xml" \
+        "$work/survey.xml" || { echo "installed tool did not validate the examples"; exit 1; }
 fi
 # The Python package, when it was built, imports from the installed tree and
 # finds the installed libraries on its own.

@@ -16,6 +16,7 @@
 
 #include <unicode/unistr.h>
 
+#include "VornXmlReader.h"
 #include "support/XmlDocuments.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -47,32 +48,28 @@ private:
 }  // namespace
 
 SchemaValidator::SchemaValidator(const std::string& schemaPath, bool fullChecking)
-    : parser(new XercesDOMParser), grammarLoaded(false) {
+    : guard(new VornXmlReaderGuard), parser(new XercesDOMParser), grammarLoaded(false) {
     parser->setDoNamespaces(true);
     parser->setDoSchema(true);
     parser->setValidationScheme(XercesDOMParser::Val_Always);
     parser->setValidationSchemaFullChecking(fullChecking);
     parser->setValidationConstraintFatal(false);
-    // Only the grammar loaded here counts; the schemaLocation hint names a
-    // web address that a test must not fetch.
-    parser->setLoadSchema(false);
-    parser->useCachedGrammarInParse(true);
+    // Only the grammar loaded here counts (the guard never follows the
+    // schemaLocation hint, which names a web address a test must not fetch).
     CollectingHandler handler(schemaErrors);
-    parser->setErrorHandler(&handler);
+    guard->Apply(*parser, &handler);
     try {
-        grammarLoaded =
-            parser->loadGrammar(schemaPath.c_str(), Grammar::SchemaGrammarType, true) != nullptr;
+        grammarLoaded = guard->LoadSchema(*parser, schemaPath) != nullptr;
     } catch (...) {
-        schemaErrors.push_back("the schema could not be loaded: " + schemaPath);
+        grammarLoaded = false;
     }
-    // A file that is missing or unreadable gives no parse error at all, only
-    // no grammar: name the file so that the failure says which one.
-    if (!grammarLoaded && schemaErrors.empty())
-        schemaErrors.push_back("the schema could not be loaded: " + schemaPath);
+    // Name the file, so that the failure says which one.
+    if (!grammarLoaded)
+        schemaErrors.insert(schemaErrors.begin(), "the schema could not be loaded: " + schemaPath);
     else if (!schemaErrors.empty())
         schemaErrors.insert(schemaErrors.begin(), "the schema has errors: " + schemaPath);
     if (!schemaErrors.empty()) grammarLoaded = false;
-    parser->setErrorHandler(nullptr);
+    guard->Apply(*parser, nullptr);
 }
 
 SchemaValidator::~SchemaValidator() = default;
@@ -93,7 +90,7 @@ std::vector<std::string> SchemaValidator::validate(const std::u16string& xmlText
         return errors;
     }
     CollectingHandler handler(errors);
-    parser->setErrorHandler(&handler);
+    guard->Apply(*parser, &handler);
     MemBufInputSource input(reinterpret_cast<const XMLByte*>(xmlText.data()),
                             xmlText.size() * sizeof(char16_t), "dictionary");
     // The bytes are this machine's UTF-16; the declaration may name another
@@ -108,7 +105,7 @@ std::vector<std::string> SchemaValidator::validate(const std::u16string& xmlText
     } catch (...) {
         errors.push_back("the parser threw");
     }
-    parser->setErrorHandler(nullptr);
+    guard->Apply(*parser, nullptr);
     parser->resetDocumentPool();
     return errors;
 }

@@ -1,8 +1,9 @@
 // Validates serialised XML text against an XML Schema file with Xerces-C's
 // schema validation, so that the default namespace of the text applies. The
 // grammar is loaded from the file once and cached; hints in the text
-// (xsi:schemaLocation) are never followed. Needs the XML runtime (a live
-// TransSpace) for its whole life.
+// (xsi:schemaLocation) are never followed, nor any external DTD or entity
+// (VornXmlReaderGuard). Needs the XML runtime (a live TransSpace) for its
+// whole life.
 #ifndef TRANSSPACE_TESTS_SCHEMAVALIDATOR_H
 #define TRANSSPACE_TESTS_SCHEMAVALIDATOR_H
 
@@ -16,6 +17,7 @@ XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
 class XercesDOMParser;
 XERCES_CPP_NAMESPACE_END
+class VornXmlReaderGuard;
 
 class SchemaValidator {
 public:
@@ -42,6 +44,8 @@ public:
     std::vector<std::string> validate(const XERCES_CPP_NAMESPACE::DOMDocument* document) const;
 
 private:
+    // The parser goes first: it refers to the guard.
+    std::unique_ptr<VornXmlReaderGuard> guard;
     std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;
     bool grammarLoaded;
     std::vector<std::string> schemaErrors;

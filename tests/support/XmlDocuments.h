@@ -27,7 +27,8 @@ DocumentPtr parseXml(const std::string& utf8Text);
 // The document of UTF-16 XML text (as the library serialises it).
 DocumentPtr parseXml(const std::u16string& utf16Text);
 // The document of XML bytes in the given encoding (null: as they declare).
-// Never reads a file or the network, and bounds entity expansion.
+// Never reads a file or the network (VornXmlReaderGuard): a document that
+// refers to an external entity does not parse. Bounds entity expansion.
 DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* encoding);
 
 // A document, or any node of one, as the XML library's serializer writes it

@@ -305,6 +305,17 @@ expect_rc 0
 "$tool" dictionary "$codebook" >"$work/codebook-dict.xml"
 run "diff, a codebook and its dictionary" diff "$work/codebook-dict.xml" "$codebook"
 expect_rc 0
+# Integer texts follow LC_NUMERIC, which under ar_EG writes Arabic-Indic digits;
+# the saved dictionary still equals its source.
+if locale -a 2>/dev/null | grep -qix 'ar_EG\.utf-\?8'; then
+    LC_ALL=ar_EG.UTF-8 "$tool" dictionary "$survey" >"$work/survey-ar.xml"
+    run "diff, a source and its dictionary saved under ar_EG" diff "$survey" "$work/survey-ar.xml"
+    expect_rc 0
+    expect_out ""
+    grep -qF 'rowCount="١٥٠٠"' "$work/survey-ar.xml" || fail "the saved rowCount is in ASCII digits"
+else
+    echo "skipped: ar_EG.UTF-8 is not installed (scripts/setup generates it)"
+fi
 run "diff, a source and its DDI" diff --json "$survey" "$work/survey-ddi.xml"
 expect_rc 1
 expect_out_has '"removed":[],'
@@ -316,6 +327,120 @@ run "diff of broken JSON" diff "$survey" "$work/broken.json"
 expect_input_error "broken.json:3:"
 run "diff, stdin twice" diff - - </dev/null
 expect_input_error "standard input"
+
+# --- validate ---------------------------------------------------------------------------
+run "validate the example, a saved dictionary, a DDI export" \
+    validate "$codebook" "$work/dict-utf8.xml" "$work/survey-ddi.xml" "$work/codebook-dict.xml"
+expect_rc 0
+expect_out ""
+expect_err ""
+run "validate a dictionary in a code page, from stdin" validate - \
+    < <("$tool" dictionary --code-page windows-1252 "$survey")
+expect_rc 0
+expect_err ""
+# An element out of place and an attribute the schema does not declare.
+sed 's|<fileTxt>|<fileTxt><bogus/>|; s|<var ID="V1" name="id"|<var ID="V1" name="id" colour="red"|' \
+    "$codebook" >"$work/invalid.xml"
+run "validate an invalid codebook" validate "$work/invalid.xml"
+expect_rc 1
+expect_err ""
+[ "$(grep -cE "^$work/invalid.xml:[0-9]+:[0-9]+: " "$work/out")" -eq 3 ] \
+    || fail "not three FILE:LINE:COLUMN lines"
+expect_out_has "invalid.xml:38:"
+expect_out_has "attribute 'colour' is not declared for element 'var'"
+sed 's|</fileTxt>||' "$codebook" >"$work/unclosed.xml"
+run "validate a codebook that is not well-formed" validate "$work/unclosed.xml"
+expect_input_error "^transspace: $work/unclosed.xml:30:[0-9]+: expected end of tag 'fileTxt'"
+printf '<codeBook xmlns="http://www.icpsr.umich.edu/DDI" version="1.2.2"/>' >"$work/ddi122.xml"
+run "validate DDI 1.2.2" validate "$work/ddi122.xml"
+expect_input_error "^transspace: $work/ddi122.xml:1:[0-9]+: a DDI Codebook 1.2.2 or 2.0 codebook"
+printf '<codeBook xmlns="ddi:codebook:2_6"/>' >"$work/ddi26.xml"
+run "validate DDI 2.6" validate "$work/ddi26.xml"
+expect_input_error "ddi26.xml:1:[0-9]+: a DDI Codebook 2.6 codebook: no schema"
+run "validate a JSON source" validate "$survey"
+expect_input_error "survey.json: a JSON data source"
+run "validate an XML file of another kind" validate "$work/shop.xml"
+expect_input_error "shop.xml:3:[0-9]+: no schema here for the root element shop"
+run "validate goes on after a bad file" validate "$work/absent.xml" "$work/invalid.xml" "$codebook"
+expect_rc 2
+expect_err "transspace: $work/absent.xml: cannot be opened: No such file or directory"
+expect_out_has "invalid.xml:38:"
+
+# --- no file or URL is read because a document names it -------------------------------
+echo "SECRET-5120" >"$work/secret.txt"
+printf '<!ENTITY y SYSTEM "file://%s/secret.txt">' "$work" >"$work/declares.dtd"
+entities() {  # ROOT ATTRIBUTES SYSTEM-ID: a document whose root holds &x;
+    printf '<!DOCTYPE %s [<!ENTITY x SYSTEM "%s">]>\n<%s %s>&x;</%s>\n' "$1" "$3" "$1" "$2" "$1"
+}
+dictionaryNs='xmlns="http://www.transspace.org/vorn/data" locale="C" creationDateTime="2000"'
+entities dictionary "$dictionaryNs" "file://$work/secret.txt" >"$work/entity-file.xml"
+entities dictionary "$dictionaryNs" "$work/secret.txt" >"$work/entity-path.xml"
+entities dictionary "$dictionaryNs" "http://127.0.0.1:9/x" >"$work/entity-http.xml"
+entities codeBook 'xmlns="ddi:codebook:2_5"' "file://$work/secret.txt" >"$work/entity-ddi.xml"
+for kind in file path http; do
+    document=$work/entity-$kind.xml
+    id=$(sed -n 's/.*SYSTEM "\([^"]*\)".*/\1/p' "$document")
+    refused="^transspace: $document:2:[0-9]+: the external entity \"$id\" is not read"
+    run "query, $kind entity" query --no-namespaces "$document" / "string(/dictionary)"
+    expect_input_error "$refused"
+    run "xml, $kind entity" xml "$document"
+    expect_input_error "$refused"
+    run "diff, $kind entity" diff "$document" "$survey"
+    expect_input_error "$refused"
+    run "validate, $kind entity" validate "$document"
+    expect_input_error "$refused"
+done
+run "a codebook's entity" query --number "$work/entity-ddi.xml" / "count(//variable)"
+expect_input_error "entity-ddi.xml:2:[0-9]+: the external entity \"file://$work/secret.txt\" is not read"
+# An external DTD is passed by unread, whether on the web or on disk.
+printf '<!DOCTYPE r SYSTEM "http://127.0.0.1:9/r.dtd">\n<r>t</r>\n' >"$work/dtd-http.xml"
+printf '<!DOCTYPE r SYSTEM "%s/declares.dtd">\n<r>a&y;b</r>\n' "$work" >"$work/dtd-file.xml"
+run "an external DTD on the web" query "$work/dtd-http.xml" / "string(/r)"
+expect_rc 0
+expect_out "t"
+run "an external DTD on disk" xml "$work/dtd-file.xml"
+expect_rc 0
+expect_out '<?xml version="1.0" encoding="UTF-8" standalone="no" ?><r>ab</r>'
+printf '<!DOCTYPE r [<!ENTITY %% p SYSTEM "%s/declares.dtd">\n%%p;]><r>&y;</r>' "$work" \
+    >"$work/parameter.xml"
+run "an external parameter entity" xml "$work/parameter.xml"
+expect_input_error "parameter.xml:2:[0-9]+: the external entity \"$work/declares.dtd\" is not read"
+printf '<!DOCTYPE r [<!ENTITY i "in">]><r>&i;</r>' >"$work/internal.xml"
+run "an internal entity" query "$work/internal.xml" / "string(/r)"
+expect_out "in"
+# --- html -------------------------------------------------------------------------------
+run "html" html "$survey"
+expect_rc 0
+expect_err ""
+[[ $out == '<!DOCTYPE html>'* ]] || fail "does not start with the doctype"
+expect_out_has "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'sha256-"
+expect_out_has '<title>survey.json</title>'
+expect_out_has '["height","Größe (cm)","numeric","F5.1","F8.3","scale","right","8",null,[],[],[]]'
+expect_out_has '<noscript>'
+# The policy's hashes are those of the page's own script and style sheet, or
+# the browser would run neither.
+/usr/bin/python3 - "$work/out" <<'PY' || fail "the CSP hashes do not match the inline script and style"
+import base64, hashlib, re, sys
+page = open(sys.argv[1], encoding="utf-8").read()
+def digest(text):
+    return "sha256-" + base64.b64encode(hashlib.sha256(text.encode("utf-8")).digest()).decode()
+script = re.findall(r"<script>(.*?)</script>", page, re.S)
+style = re.findall(r"<style>(.*?)</style>", page, re.S)
+policy = re.search(r"script-src '([^']*)'; style-src '([^']*)'", page)
+sys.exit(0 if len(script) == 1 and len(style) == 1 and
+         policy.groups() == (digest(script[0]), digest(style[0])) else 1)
+PY
+run "html --title, escaped" html --title '</title><b>&' - <"$survey"
+expect_rc 0
+expect_out_has '<title>&lt;/title&gt;&lt;b&gt;&amp;</title>'
+expect_out_has '"title":"\u003c/title\u003e\u003cb\u003e\u0026","file":"stdin"'
+run "html of a saved dictionary" html "$work/codebook-dict.xml"
+expect_rc 0
+expect_out_has '<title>Household Survey 2024</title>'
+run "html of a plain XML file" html "$work/shop.xml"
+expect_input_error "shop.xml: an XML document that is neither a DDI codebook nor a dictionary"
+run "html of broken JSON" html "$work/broken.json"
+expect_input_error "broken.json:3:"
 
 # --- progress ---------------------------------------------------------------------------
 # Standard input that arrives late keeps the tool waiting for more than a second.

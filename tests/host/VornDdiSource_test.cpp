@@ -339,6 +339,8 @@ TEST_F(DdiSource, DetectionAndErrors) {
         {"<d:codeBook xmlns:d='urn:x'/>", "c.xml: an XML document that is not a DDI codebook"},
         {"<root/>", "c.xml: an XML document that is not a DDI codebook"},
         {"<codeBook>&undefined;</codeBook>", "c.xml:1:22: entity 'undefined' not found"},
+        {"<!DOCTYPE codeBook [<!ENTITY x SYSTEM '/etc/hostname'>]><codeBook>&x;</codeBook>",
+         "c.xml:1:70: the external entity \"/etc/hostname\" is not read"},
         {"<codeBook><dataDscr><var name='a'/></dataDscr></codeBook><x/>", "c.xml:1:"},
     };
     for (const auto& e : errors) {
