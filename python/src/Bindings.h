@@ -29,10 +29,6 @@ using RuntimeRef = std::shared_ptr<Runtime>;
 // The module's runtime; made when the module is imported.
 RuntimeRef runtime();
 
-// Spaces are made and destroyed one at a time, process-wide: the library
-// counts the runtime's users without a lock.
-std::mutex& spaceLifeLock();
-
 // A file or text that does not load: line is the loader's one line
 // ("name:3:17: message"), name the file's name as given. Raised in Python as
 // transspace.LoadError.

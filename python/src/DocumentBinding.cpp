@@ -3,6 +3,7 @@
 
 #include <pybind11/stl.h>
 #include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -12,6 +13,7 @@
 #include <chrono>
 
 #include "VornSourceFile.h"
+#include "VornXmlReader.h"
 #include "XmlIndent.h"
 
 namespace {
@@ -39,24 +41,21 @@ private:
     }
 };
 
-// The one parser setup of the package: no validation, and nothing loaded
-// from outside the document (no external DTD, no external entity).
-template <class Source>
-DOMDocument* parseOnce(const Source& source, const std::string& name, bool namespaces) {
-    xercesc::XercesDOMParser parser;
+// The host's reader setup: nothing a document names is opened (no external
+// DTD or entity, no schema hint); no validation.
+DOMDocument* parseOnce(const xercesc::InputSource& source, const std::string& name,
+                       bool namespaces) {
     FirstError errors;
-    parser.setErrorHandler(&errors);
+    VornXmlReaderGuard guard;  // outlives the parser, as it must
+    xercesc::XercesDOMParser parser;
+    guard.Apply(parser, &errors);
     parser.setValidationScheme(xercesc::XercesDOMParser::Val_Never);
     parser.setDoNamespaces(namespaces);
-    parser.setLoadExternalDTD(false);
-    parser.setDisableDefaultEntityResolution(true);
-    parser.setCreateEntityReferenceNodes(false);
     try {
         parser.parse(source);
     } catch (...) {
         if (errors.message.empty()) errors.message = "the parser stopped";
     }
-    parser.setErrorHandler(nullptr);
     if (!errors.message.empty()) throw LoadFailure{name + ":" + errors.message, name};
     return parser.adoptDocument();
 }
@@ -102,7 +101,17 @@ struct ListResult {
 }  // namespace
 
 DOMDocument* parseXMLFile(const std::string& path, const std::string& name, bool namespaces) {
-    return parseOnce(path.c_str(), name, namespaces);
+    // A local file by its path, never a URL, whatever the name looks like.
+    XMLCh* units = xercesc::XMLString::transcode(path.c_str());
+    std::unique_ptr<xercesc::LocalFileInputSource> source;
+    try {
+        source = std::make_unique<xercesc::LocalFileInputSource>(units);
+    } catch (...) {
+        xercesc::XMLString::release(&units);
+        throw LoadFailure{name + ": cannot be opened", name};
+    }
+    xercesc::XMLString::release(&units);
+    return parseOnce(*source, name, namespaces);
 }
 
 DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool forceUTF8,
@@ -110,7 +119,7 @@ DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool
     xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
                                      name.c_str());
     if (forceUTF8) bytes.setEncoding(u"UTF-8");
-    return parseOnce(static_cast<const xercesc::InputSource&>(bytes), name, namespaces);
+    return parseOnce(bytes, name, namespaces);
 }
 
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,

@@ -24,20 +24,9 @@ void raise(PyObject* type, const py::object& instance) { PyErr_SetObject(type, i
 
 }  // namespace
 
-std::mutex& spaceLifeLock() {
-    static std::mutex lock;
-    return lock;
-}
+Runtime::Runtime() : space(std::make_unique<TransSpace>()) {}
 
-Runtime::Runtime() {
-    std::lock_guard<std::mutex> hold(spaceLifeLock());
-    space = std::make_unique<TransSpace>();
-}
-
-Runtime::~Runtime() {
-    std::lock_guard<std::mutex> hold(spaceLifeLock());
-    space.reset();
-}
+Runtime::~Runtime() = default;
 
 RuntimeRef runtime() { return moduleRuntime; }
 

@@ -23,15 +23,12 @@ struct SpaceHandle {
     // One call at a time on the space, whichever thread makes it.
     std::mutex lock;
 
-    SpaceHandle() {
-        std::lock_guard<std::mutex> hold(spaceLifeLock());
-        space = std::make_unique<TransSpace>();
-    }
+    // The library takes the XML runtime's lock to make and destroy a space.
+    SpaceHandle() : space(std::make_unique<TransSpace>()) {}
     ~SpaceHandle() { close(); }
 
     void close() {
         std::lock_guard<std::mutex> hold(lock);
-        std::lock_guard<std::mutex> life(spaceLifeLock());
         space.reset();
         kinds.clear();
     }
