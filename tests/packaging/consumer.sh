@@ -32,6 +32,15 @@ if [ -e "$build/tools/transspace" ]; then
     env -u LD_LIBRARY_PATH "$prefix/bin/transspace" validate "$source/examples/codebook.xml" \
         "$work/survey.xml" || { echo "installed tool did not validate the examples"; exit 1; }
 fi
+# The Python package, when it was built, imports from the installed tree and
+# finds the installed libraries on its own.
+for site in "$prefix"/lib/python3*/site-packages; do
+    [ -e "$site/transspace/__init__.py" ] || continue
+    label=$(cd "$work" && env -u LD_LIBRARY_PATH PYTHONPATH="$site" /usr/bin/python3 -c \
+            "import sys, transspace; print(transspace.load(sys.argv[1])['age'].label)" \
+            "$source/examples/survey.json")
+    [ "$label" = "Age in years" ] || { echo "installed Python package printed: $label"; exit 1; }
+done
 
 cmake -S "$source/examples/consumer" -B "$work/cmake-build" \
       -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
