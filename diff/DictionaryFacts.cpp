@@ -32,9 +32,29 @@ const char* const kFileFieldNames[kFileFieldCount] = {
     "rowCount",   "weightVariable", "variableOrder", "variableSets", "multipleResponseSets",
     "attributes", "extensions"};
 
+namespace {
+
+// The bytes appendQuoted copies as they are, in runs: every label and value
+// of a source passes through it.
+struct PlainBytes {
+    bool plain[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0; c < 256; ++c) plain[c] = c >= 0x20 && c != 0x7f && c != '"' && c != '\\';
+    }
+};
+constexpr PlainBytes kPlainBytes;
+
+}  // namespace
+
 void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    for (char c : text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t run = i;
+        while (run < text.size() && kPlainBytes.plain[static_cast<unsigned char>(text[run])]) ++run;
+        out.append(text.data() + i, run - i);
+        if (run == text.size()) break;
+        const char c = text[run];
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -43,13 +63,12 @@ void appendQuoted(std::string& out, std::string_view text) {
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
             out += escaped;
-        } else {
-            out += c;
         }
+        i = run + 1;
     }
     out += '"';
 }
@@ -95,23 +114,24 @@ double missingOrder(const std::string& text) {
     return std::isnan(value) ? HUGE_VAL : value;
 }
 
+// A discrete missing value's text and, for a numeric one, missingOrder of it.
+struct MissingText {
+    double order = 0;
+    std::string text;
+};
+
 // Missing values compare as a set: a range, then the discrete values in one
 // order (numbers by value), whatever order the source gave them in.
 void appendMissing(std::string& out, const std::string* low, const std::string* high,
-                   std::vector<std::string>& discrete, bool numeric) {
-    if (low == nullptr && discrete.empty()) {
+                   MissingText* discrete, std::size_t count, bool numeric) {
+    if (low == nullptr && count == 0) {
         out += "none";
         return;
     }
-    std::sort(discrete.begin(), discrete.end(),
-              [numeric](const std::string& x, const std::string& y) {
-                  if (numeric) {
-                      const double a = missingOrder(x), b = missingOrder(y);
-                      if (a != b) return a < b;
-                  }
-                  return x < y;
-              });
-    discrete.erase(std::unique(discrete.begin(), discrete.end()), discrete.end());
+    std::sort(discrete, discrete + count, [numeric](const MissingText& x, const MissingText& y) {
+        if (numeric && x.order != y.order) return x.order < y.order;
+        return x.text < y.text;
+    });
     bool first = true;
     if (low != nullptr) {
         out += *low;
@@ -119,11 +139,18 @@ void appendMissing(std::string& out, const std::string* low, const std::string* 
         out += *high;
         first = false;
     }
-    for (const std::string& value : discrete) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0 && discrete[i].text == discrete[i - 1].text) continue;
         if (!first) out += ", ";
-        out += value;
+        out += discrete[i].text;
         first = false;
     }
+}
+
+void appendNumber(std::string& out, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 void appendSeparator(std::string& out, std::size_t start, const char* separator) {
@@ -159,28 +186,35 @@ public:
             decimal->applyPattern(icu::UnicodeString(u"#0.###"), err);
     }
 
-    const std::string& text(double value) {
+    const std::string& text(double value) { return shown(value).text; }
+
+    // The text with missingOrder of it, worked out once per value.
+    const MissingText& shown(double value) {
         std::uint64_t bits = 0;
         std::memcpy(&bits, &value, sizeof bits);
         auto found = cache.find(bits);
         if (found != cache.end()) return found->second;
-        scratch.clear();
+        scratch.text.clear();
         if (format) {
             icu::UnicodeString result;
             format->format(value, result);
-            result.toUTF8String(scratch);
+            result.toUTF8String(scratch.text);
         }
+        scratch.order = missingOrder(scratch.text);
         if (cache.size() < 100000) return cache.emplace(bits, scratch).first->second;
         return scratch;
     }
 
 private:
     std::unique_ptr<icu::NumberFormat> format;
-    std::unordered_map<std::uint64_t, std::string> cache;
-    std::string scratch;
+    std::unordered_map<std::uint64_t, MissingText> cache;
+    MissingText scratch;
 };
 
 // --- from a data source ---------------------------------------------------------
+
+// The source's names and values are C strings: each is taken up to its first NUL.
+std::string_view cString(const std::string& text) { return std::string_view(text.c_str()); }
 
 void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
                       std::vector<FactsAttribute>& list) {
@@ -193,13 +227,15 @@ void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
     for (unsigned i = 0; i < n; ++i) {
         if (i > 0) out += "; ";
         list.emplace_back();
-        list.back().name = attributes.Name(i).c_str();
-        out += list.back().name;
-        const std::vector<std::string> values = attributes.Values(i);
+        FactsAttribute& listed = list.back();
+        listed.name = cString(attributes.NameAt(i));
+        out += listed.name;
+        const std::vector<std::string>& values = attributes.ValuesAt(i);
+        listed.values.reserve(values.size());
         for (std::size_t k = 0; k < values.size(); ++k) {
             out += k == 0 ? ": " : ", ";
-            appendQuoted(out, values[k].c_str());
-            list.back().values.emplace_back(values[k].c_str());
+            listed.values.emplace_back(cString(values[k]));
+            appendQuoted(out, listed.values.back());
         }
     }
     if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
@@ -207,24 +243,47 @@ void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
 
 void appendSourceFormat(std::string& out, VORN_Variable::FormatType code, int width, int decimals) {
     const char* name = VORN_Variable::GetFormatName(code);
-    appendFormat(out, name != nullptr ? name : "", std::to_string(width), std::to_string(decimals));
+    if (name != nullptr) out += name;
+    appendNumber(out, width);
+    if (decimals != 0) {
+        out += '.';
+        appendNumber(out, decimals);
+    }
 }
 
-std::string missingText(const OBS& value, int type, DecimalText& decimals) {
+void setMissingText(MissingText& missing, const OBS& value, int type, DecimalText& decimals) {
     if (type != 0) {
-        std::string quoted;
-        appendQuoted(quoted, cutAtBlank(value.text, std::min(type, 8)));
-        return quoted;
+        missing.text.clear();
+        appendQuoted(missing.text, cutAtBlank(value.text, std::min(type, 8)));
+        return;
     }
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value.number, sizeof bits);
-    if (bits == 0xFFEFFFFFFFFFFFFEull) return "lowest";
-    if (bits == 0x7FEFFFFFFFFFFFFFull) return "highest";
-    return decimals.text(value.number);
+    if (bits == 0xFFEFFFFFFFFFFFFEull) {
+        missing.text = "lowest";
+        missing.order = -HUGE_VAL;
+    } else if (bits == 0x7FEFFFFFFFFFFFFFull) {
+        missing.text = "highest";
+        missing.order = HUGE_VAL;
+    } else {
+        missing = decimals.shown(value.number);
+    }
 }
 
-void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFacts& facts) {
-    std::string& out = facts.text;
+// What the source reader keeps from variable to variable, so that its
+// strings keep their room.
+struct SourceScratch {
+    std::string text;
+    MissingText missing[3];
+    std::string value;
+};
+
+void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScratch& scratch,
+                       VariableFacts& facts) {
+    // Made in a buffer kept from variable to variable, then copied once: one
+    // allocation of the text's size rather than one for each time it doubles.
+    std::string& out = scratch.text;
+    out.clear();
     int field = 0;
     auto close = [&] { facts.ends[field++] = static_cast<std::uint32_t>(out.size()); };
     facts.name = v.GetName();
@@ -236,7 +295,12 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
     else
         out += "none";
     close();
-    appendType(out, std::to_string(type));
+    if (type == 0) {
+        out += "numeric";
+    } else {
+        out += "string ";
+        appendNumber(out, type);
+    }
     close();
     VORN_Variable::FormatType code;
     int width = 0, places = 0;
@@ -250,24 +314,18 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
     close();
     appendWord(out, alignmentWord(v.GetAlignment()));
     close();
-    out += std::to_string(v.GetDisplayWidth());
+    appendNumber(out, v.GetDisplayWidth());
     close();
 
     const OBS* values[3] = {nullptr, nullptr, nullptr};
     const int n = v.GetMissingValues(values[0], values[1], values[2]);
     const int count = std::min(std::abs(n), 3);
-    std::string low, high;
-    std::vector<std::string> discrete;
-    for (int i = 0; i < count; ++i) {
-        std::string text = missingText(*values[i], type, decimals);
-        if (n < 0 && i == 0)
-            low = std::move(text);
-        else if (n < 0 && i == 1)
-            high = std::move(text);
-        else
-            discrete.push_back(std::move(text));
-    }
-    appendMissing(out, n < -1 ? &low : nullptr, &high, discrete, type == 0);
+    // A range's ends take the first two places; the discrete values follow.
+    MissingText* missing = scratch.missing;
+    for (int i = 0; i < count; ++i) setMissingText(missing[i], *values[i], type, decimals);
+    const std::size_t ends = n < 0 ? std::min(count, 2) : 0;
+    appendMissing(out, n < -1 ? &missing[0].text : nullptr, &missing[1].text, missing + ends,
+                  static_cast<std::size_t>(count) - ends, type == 0);
     close();
 
     VORN_ValueLabelMap labels(v.GetValueLabels());
@@ -278,7 +336,7 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         labels.Reset();
         const char* text = nullptr;
         if (type != 0) {
-            std::string value;
+            std::string& value = scratch.value;
             while (labels.GetNextPair(value, text) != 0) {
                 appendSeparator(out, start, ", ");
                 appendQuoted(out, cutAtBlank(value.c_str(), value.size()));
@@ -296,8 +354,9 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         }
     }
     close();
-    appendAttributes(out, v.GetAttributes(), facts.attributes);
+    appendAttributes(out, v.Attributes(), facts.attributes);
     close();
+    facts.text = out;
 }
 
 void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which,
@@ -604,7 +663,7 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
     const DOMElement *format = nullptr, *writeFormat = nullptr, *attributes = nullptr;
     std::string low, high;
     bool range = false;
-    std::vector<std::string> discrete;
+    std::vector<MissingText> discrete;
     for (const DOMElement* c = e->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variableFormat")) {
             format = c;
@@ -628,7 +687,9 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
             } else if (bound == "upperBound") {
                 high = std::move(value);
             } else {
-                discrete.push_back(std::move(value));
+                discrete.emplace_back();
+                if (!isString) discrete.back().order = missingOrder(value);
+                discrete.back().text = std::move(value);
             }
         }
     }
@@ -642,7 +703,7 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
     close();
     numbers.appendInteger(out, e->getAttribute(u"displayWidth"));
     close();
-    appendMissing(out, range ? &low : nullptr, &high, discrete, !isString);
+    appendMissing(out, range ? &low : nullptr, &high, discrete.data(), discrete.size(), !isString);
     close();
     if (labelSet == nullptr) {
         out += "none";
@@ -702,10 +763,12 @@ void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed
 DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress& progress) {
     DictionaryFacts facts;
     DecimalText decimals;
+    SourceScratch scratch;
     const unsigned n = source.ColumnCount();
     facts.variables.resize(n);
     for (unsigned i = 0; i < n; ++i) {
-        addSourceVariable(source.GetVariable(static_cast<int>(i)), decimals, facts.variables[i]);
+        addSourceVariable(source.GetVariable(static_cast<int>(i)), decimals, scratch,
+                          facts.variables[i]);
         if (progress && i % 4096 == 4095) progress(i + 1, n);
     }
     const std::int64_t rows = source.GetRowCount();
@@ -714,7 +777,7 @@ DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress
     facts.file[kWeightVariable] = weight < 0 ? "none" : source.GetVariable(weight).GetName();
     appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets, facts.sets);
     appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets, facts.sets);
-    appendAttributes(facts.file[kFileAttributes], source.GetAttributes(), facts.fileAttributes);
+    appendAttributes(facts.file[kFileAttributes], source.Attributes(), facts.fileAttributes);
     facts.file[kExtensions] = sourceExtensions(source);
     return facts;
 }
