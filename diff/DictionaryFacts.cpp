@@ -34,8 +34,8 @@ const char* const kFileFieldNames[kFileFieldCount] = {
 
 namespace {
 
-// The bytes appendQuoted copies as they are, in runs: every label and value
-// of a source passes through it.
+// The bytes writeQuoted copies as they are: every label and value of a
+// source passes through it.
 struct PlainBytes {
     bool plain[256] = {};
     constexpr PlainBytes() {
@@ -44,33 +44,81 @@ struct PlainBytes {
 };
 constexpr PlainBytes kPlainBytes;
 
+// The most bytes writeQuoted writes for text: six for an escaped byte, and the quotes.
+std::size_t quotedRoom(std::string_view text) { return 6 * text.size() + 2; }
+
+// Writes text as appendQuoted does at p, which has quotedRoom(text) bytes of
+// room; returns the end of what it wrote.
+char* writeQuoted(char* p, std::string_view text) {
+    static const char digits[] = "0123456789abcdef";
+    *p++ = '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (kPlainBytes.plain[byte]) {
+            *p++ = c;
+        } else if (c == '"' || c == '\\') {
+            *p++ = '\\';
+            *p++ = c;
+        } else if (c == '\n') {
+            *p++ = '\\';
+            *p++ = 'n';
+        } else if (c == '\t') {
+            *p++ = '\\';
+            *p++ = 't';
+        } else {
+            const char escaped[6] = {'\\', 'u', '0', '0', digits[byte >> 4], digits[byte & 15]};
+            std::memcpy(p, escaped, sizeof escaped);
+            p += sizeof escaped;
+        }
+    }
+    *p++ = '"';
+    return p;
+}
+
+// A variable's text as the source reader makes it: bytes written straight
+// into room made ahead. Through std::string each of a variable's two dozen
+// pieces cost a call and a check, a tenth of the reader's time.
+class TextBuffer {
+public:
+    char* room(std::size_t n) {
+        if (used + n > bytes.size()) bytes.resize(std::max(bytes.size() * 2, used + n));
+        return bytes.data() + used;
+    }
+    void commit(const char* end) { used = static_cast<std::size_t>(end - bytes.data()); }
+    std::size_t size() const { return used; }
+    const char* data() const { return bytes.data(); }
+    void clear() { used = 0; }
+
+    TextBuffer& operator+=(char c) {
+        *room(1) = c;
+        ++used;
+        return *this;
+    }
+    TextBuffer& operator+=(std::string_view text) {
+        // memcpy may not take a null pointer, even for nothing.
+        if (!text.empty()) std::memcpy(room(text.size()), text.data(), text.size());
+        used += text.size();
+        return *this;
+    }
+
+private:
+    std::vector<char> bytes;
+    std::size_t used = 0;
+};
+
+void appendQuoted(TextBuffer& out, std::string_view text) {
+    out.commit(writeQuoted(out.room(quotedRoom(text)), text));
+}
+// The header's, for std::string, which the one above would hide here.
+using ::appendQuoted;
+
 }  // namespace
 
 void appendQuoted(std::string& out, std::string_view text) {
-    out += '"';
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t run = i;
-        while (run < text.size() && kPlainBytes.plain[static_cast<unsigned char>(text[run])]) ++run;
-        out.append(text.data() + i, run - i);
-        if (run == text.size()) break;
-        const char c = text[run];
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        }
-        i = run + 1;
-    }
-    out += '"';
+    const std::size_t start = out.size();
+    out.resize(start + quotedRoom(text));
+    const char* end = writeQuoted(&out[start], text);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 namespace {
@@ -97,7 +145,8 @@ void appendFormat(std::string& out, std::string_view name, std::string_view widt
 }
 
 // A word of the dictionary; the empty word of a code without one shows as "".
-void appendWord(std::string& out, std::string_view word) {
+template <class Out>
+void appendWord(Out& out, std::string_view word) {
     if (word.empty())
         out += "\"\"";
     else
@@ -122,7 +171,8 @@ struct MissingText {
 
 // Missing values compare as a set: a range, then the discrete values in one
 // order (numbers by value), whatever order the source gave them in.
-void appendMissing(std::string& out, const std::string* low, const std::string* high,
+template <class Out>
+void appendMissing(Out& out, const std::string* low, const std::string* high,
                    MissingText* discrete, std::size_t count, bool numeric) {
     if (low == nullptr && count == 0) {
         out += "none";
@@ -147,13 +197,15 @@ void appendMissing(std::string& out, const std::string* low, const std::string* 
     }
 }
 
-void appendNumber(std::string& out, long long value) {
+template <class Out>
+void appendNumber(Out& out, long long value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, static_cast<std::size_t>(end - digits));
+    out += std::string_view(digits, static_cast<std::size_t>(end - digits));
 }
 
-void appendSeparator(std::string& out, std::size_t start, const char* separator) {
+template <class Out>
+void appendSeparator(Out& out, std::size_t start, const char* separator) {
     if (out.size() > start) out += separator;
 }
 
@@ -192,8 +244,15 @@ public:
     const MissingText& shown(double value) {
         std::uint64_t bits = 0;
         std::memcpy(&bits, &value, sizeof bits);
+        // A few values come back on every variable: a small table in front of
+        // the map finds them without hashing into it.
+        Recent& recent = recents[(bits * 0x9E3779B97F4A7C15ull) >> 58];
+        if (recent.shown != nullptr && recent.bits == bits) return *recent.shown;
         auto found = cache.find(bits);
-        if (found != cache.end()) return found->second;
+        if (found != cache.end()) {
+            recent = Recent{bits, &found->second};
+            return found->second;
+        }
         scratch.text.clear();
         if (format) {
             icu::UnicodeString result;
@@ -201,13 +260,22 @@ public:
             result.toUTF8String(scratch.text);
         }
         scratch.order = missingOrder(scratch.text);
-        if (cache.size() < 100000) return cache.emplace(bits, scratch).first->second;
-        return scratch;
+        if (cache.size() >= 100000) return scratch;
+        // The map's entries stay where they are as it grows.
+        const MissingText& kept = cache.emplace(bits, scratch).first->second;
+        recent = Recent{bits, &kept};
+        return kept;
     }
 
 private:
+    struct Recent {
+        std::uint64_t bits = 0;
+        const MissingText* shown = nullptr;
+    };
+
     std::unique_ptr<icu::NumberFormat> format;
     std::unordered_map<std::uint64_t, MissingText> cache;
+    Recent recents[64];
     MissingText scratch;
 };
 
@@ -216,7 +284,8 @@ private:
 // The source's names and values are C strings: each is taken up to its first NUL.
 std::string_view cString(const std::string& text) { return std::string_view(text.c_str()); }
 
-void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
+template <class Out>
+void appendAttributes(Out& out, const DatasourceAttributes& attributes,
                       std::vector<FactsAttribute>& list) {
     const unsigned n = attributes.Size();
     if (n == 0) {
@@ -238,10 +307,14 @@ void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
             appendQuoted(out, listed.values.back());
         }
     }
-    if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
+    if (attributes.version != 1) {
+        out += " (version ";
+        appendNumber(out, attributes.version);
+        out += ')';
+    }
 }
 
-void appendSourceFormat(std::string& out, VORN_Variable::FormatType code, int width, int decimals) {
+void appendSourceFormat(TextBuffer& out, VORN_Variable::FormatType code, int width, int decimals) {
     const char* name = VORN_Variable::GetFormatName(code);
     if (name != nullptr) out += name;
     appendNumber(out, width);
@@ -273,7 +346,7 @@ void setMissingText(MissingText& missing, const OBS& value, int type, DecimalTex
 // What the source reader keeps from variable to variable, so that its
 // strings keep their room.
 struct SourceScratch {
-    std::string text;
+    TextBuffer text;
     MissingText missing[3];
     std::string value;
 };
@@ -282,7 +355,7 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScra
                        VariableFacts& facts) {
     // Made in a buffer kept from variable to variable, then copied once: one
     // allocation of the text's size rather than one for each time it doubles.
-    std::string& out = scratch.text;
+    TextBuffer& out = scratch.text;
     out.clear();
     int field = 0;
     auto close = [&] { facts.ends[field++] = static_cast<std::uint32_t>(out.size()); };
@@ -356,7 +429,7 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScra
     close();
     appendAttributes(out, v.Attributes(), facts.attributes);
     close();
-    facts.text = out;
+    facts.text.assign(out.data(), out.size());
 }
 
 void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which,
