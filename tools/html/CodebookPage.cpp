@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
@@ -230,14 +231,25 @@ double numberOf(std::string_view text) {
 
 // A variable's missing values read back from their text; kept from variable
 // to variable, so that its strings keep their room.
+// The values are views of the facts' text, or of strings kept here for
+// those that had to be decoded.
 struct Missing {
     bool range = false;
-    std::string low, high;
+    std::string_view low, high;
     double lowNumber = 0, highNumber = 0;
-    std::vector<std::string> values;
+    std::vector<std::string_view> values;
     std::vector<double> numbers;
     std::size_t count = 0;  // of values in use
-    std::string scratch;
+    std::string scratch, lowKept, highKept;
+    std::deque<std::string> kept;  // stays where it is as it grows
+
+    // value itself, or a copy in kept when it is decoded into scratch, which
+    // the next value overwrites.
+    std::string_view keep(std::string_view value, std::string& kept) const {
+        if (value.data() != scratch.data()) return value;
+        kept.assign(value.data(), value.size());
+        return kept;
+    }
 
     void read(std::string_view in, bool numeric) {
         range = false;
@@ -249,16 +261,19 @@ struct Missing {
             if (first && startsWith(in, " thru ")) {
                 in.remove_prefix(6);
                 range = true;
-                low.assign(value.data(), value.size());
-                high.assign(takeValue(in, ", ", scratch));
+                low = keep(value, lowKept);
+                high = keep(takeValue(in, ", ", scratch), highKept);
                 if (numeric) {
                     lowNumber = numberOf(low);
                     highNumber = numberOf(high);
                 }
             } else {
-                if (count == values.size()) values.emplace_back();
-                values[count].assign(value.data(), value.size());
-                numbers.resize(values.size());
+                if (count == values.size()) {
+                    values.emplace_back();
+                    numbers.emplace_back();
+                    kept.emplace_back();
+                }
+                values[count] = keep(value, kept[count]);
                 if (numeric) numbers[count] = numberOf(value);
                 ++count;
             }
