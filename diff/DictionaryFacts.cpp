@@ -112,7 +112,77 @@ void appendQuoted(TextBuffer& out, std::string_view text) {
 // The header's, for std::string, which the one above would hide here.
 using ::appendQuoted;
 
+// --- attributes packed after the fields -----------------------------------------
+// Each attribute is its name, the number of its values and the values; a
+// number is 4 bytes as the machine holds them, a text its length and bytes.
+
+template <class Out>
+void packNumber(Out& out, std::size_t n) {
+    const auto value = static_cast<std::uint32_t>(n);
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out += std::string_view(bytes, sizeof bytes);
+}
+
+template <class Out>
+void packText(Out& out, std::string_view text) {
+    packNumber(out, text.size());
+    out += text;
+}
+
+// The number at the front of packed; false when it is cut short.
+bool unpackNumber(std::string_view& packed, std::size_t& n) {
+    std::uint32_t value = 0;
+    if (packed.size() < sizeof value) return false;
+    std::memcpy(&value, packed.data(), sizeof value);
+    packed.remove_prefix(sizeof value);
+    n = value;
+    return true;
+}
+
+bool unpackText(std::string_view& packed, std::string_view& text) {
+    std::size_t n = 0;
+    if (!unpackNumber(packed, n) || n > packed.size()) return false;
+    text = packed.substr(0, n);
+    packed.remove_prefix(n);
+    return true;
+}
+
+template <class Out>
+void packAttributes(Out& out, const std::vector<FactsAttribute>& list) {
+    for (const FactsAttribute& a : list) {
+        packText(out, a.name);
+        packNumber(out, a.values.size());
+        for (const std::string& value : a.values) packText(out, value);
+    }
+}
+
 }  // namespace
+
+void VariableFacts::attributeViews(std::vector<FactsAttributeView>& views,
+                                   std::size_t& count) const {
+    count = 0;
+    auto next = [&]() -> FactsAttributeView& {
+        if (count == views.size()) views.emplace_back();
+        FactsAttributeView& view = views[count++];
+        view.values.clear();
+        return view;
+    };
+    for (const FactsAttribute& a : attributes) {
+        FactsAttributeView& view = next();
+        view.name = a.name;
+        for (const std::string& value : a.values) view.values.push_back(value);
+    }
+    std::string_view packed = text;
+    packed.remove_prefix(std::min<std::size_t>(ends.back(), packed.size()));
+    std::string_view name, value;
+    std::size_t n = 0;
+    while (unpackText(packed, name) && unpackNumber(packed, n)) {
+        FactsAttributeView& view = next();
+        view.name = name;
+        for (std::size_t k = 0; k < n && unpackText(packed, value); ++k) view.values.push_back(value);
+    }
+}
 
 void appendQuoted(std::string& out, std::string_view text) {
     const std::size_t start = out.size();
@@ -289,28 +359,30 @@ std::string_view cString(const std::string& text) {
     return std::string_view(text.data(), n);
 }
 
+// The attributes' field text, and the attributes listed when list is not null.
 template <class Out>
 void appendAttributes(Out& out, const DatasourceAttributes& attributes,
-                      std::vector<FactsAttribute>& list) {
+                      std::vector<FactsAttribute>* list) {
     const unsigned n = attributes.Size();
     if (n == 0) {
         out += "none";
         return;
     }
-    list.reserve(n);
+    if (list != nullptr) list->reserve(n);
     for (unsigned i = 0; i < n; ++i) {
         if (i > 0) out += "; ";
-        list.emplace_back();
-        FactsAttribute& listed = list.back();
-        listed.name = cString(attributes.NameAt(i));
-        out += listed.name;
+        const std::string_view name = cString(attributes.NameAt(i));
+        out += name;
         const std::vector<std::string>& values = attributes.ValuesAt(i);
-        listed.values.reserve(values.size());
         for (std::size_t k = 0; k < values.size(); ++k) {
             out += k == 0 ? ": " : ", ";
-            listed.values.emplace_back(cString(values[k]));
-            appendQuoted(out, listed.values.back());
+            appendQuoted(out, cString(values[k]));
         }
+        if (list == nullptr) continue;
+        list->emplace_back();
+        list->back().name = name;
+        list->back().values.reserve(values.size());
+        for (const std::string& value : values) list->back().values.emplace_back(cString(value));
     }
     if (attributes.version != 1) {
         out += " (version ";
@@ -432,8 +504,15 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScra
         }
     }
     close();
-    appendAttributes(out, v.Attributes(), facts.attributes);
+    const DatasourceAttributes& attributes = v.Attributes();
+    appendAttributes(out, attributes, nullptr);
     close();
+    for (unsigned i = 0; i < attributes.Size(); ++i) {
+        packText(out, cString(attributes.NameAt(i)));
+        const std::vector<std::string>& values = attributes.ValuesAt(i);
+        packNumber(out, values.size());
+        for (const std::string& value : values) packText(out, cString(value));
+    }
     facts.text.assign(out.data(), out.size());
 }
 
@@ -800,8 +879,10 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
         }
     }
     close();
-    appendDocumentAttributes(out, attributes, numbers, facts.attributes);
+    std::vector<FactsAttribute> list;
+    appendDocumentAttributes(out, attributes, numbers, list);
     close();
+    packAttributes(out, list);
 }
 
 void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed) {
@@ -857,7 +938,7 @@ DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress
     facts.file[kWeightVariable] = weight < 0 ? "none" : source.GetVariable(weight).GetName();
     appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets, facts.sets);
     appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets, facts.sets);
-    appendAttributes(facts.file[kFileAttributes], source.Attributes(), facts.fileAttributes);
+    appendAttributes(facts.file[kFileAttributes], source.Attributes(), &facts.fileAttributes);
     facts.file[kExtensions] = sourceExtensions(source);
     return facts;
 }

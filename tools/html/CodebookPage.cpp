@@ -355,6 +355,18 @@ public:
         }
         close(']');
     }
+    void attributes(const std::vector<FactsAttributeView>& list, std::size_t count) {
+        open('[');
+        for (std::size_t i = 0; i < count; ++i) {
+            open('[');
+            item(list[i].name);
+            open('[');
+            for (std::string_view value : list[i].values) item(value);
+            close(']');
+            close(']');
+        }
+        close(']');
+    }
 
 private:
     void comma() {
@@ -369,6 +381,7 @@ private:
 struct Scratch {
     Missing missing;
     std::string code, text;
+    std::vector<FactsAttributeView> attributes;
 };
 
 void writeVariable(Writer& w, const VariableFacts& v, Scratch& scratch) {
@@ -418,7 +431,9 @@ void writeVariable(Writer& w, const VariableFacts& v, Scratch& scratch) {
         }
     }
     w.close(']');
-    w.attributes(v.attributes);
+    std::size_t count = 0;
+    v.attributeViews(scratch.attributes, count);
+    w.attributes(scratch.attributes, count);
     w.close(']');
 }
 
