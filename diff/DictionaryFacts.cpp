@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -76,8 +75,8 @@ char* writeQuoted(char* p, std::string_view text) {
 }
 
 // A variable's text as the source reader makes it: bytes written straight
-// into room made ahead. Through std::string each of a variable's two dozen
-// pieces cost a call and a check, a tenth of the reader's time.
+// into room made ahead, where std::string cost a call and a capacity check
+// for each of a variable's two dozen pieces.
 class TextBuffer {
 public:
     char* room(std::size_t n) {
@@ -180,7 +179,8 @@ void VariableFacts::attributeViews(std::vector<FactsAttributeView>& views,
     while (unpackText(packed, name) && unpackNumber(packed, n)) {
         FactsAttributeView& view = next();
         view.name = name;
-        for (std::size_t k = 0; k < n && unpackText(packed, value); ++k) view.values.push_back(value);
+        for (std::size_t k = 0; k < n && unpackText(packed, value); ++k)
+            view.values.push_back(value);
     }
 }
 
@@ -242,8 +242,8 @@ struct MissingText {
 // Missing values compare as a set: a range, then the discrete values in one
 // order (numbers by value), whatever order the source gave them in.
 template <class Out>
-void appendMissing(Out& out, const std::string* low, const std::string* high,
-                   MissingText* discrete, std::size_t count, bool numeric) {
+void appendMissing(Out& out, const std::string* low, const std::string* high, MissingText* discrete,
+                   std::size_t count, bool numeric) {
     if (low == nullptr && count == 0) {
         out += "none";
         return;

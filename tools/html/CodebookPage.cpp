@@ -133,7 +133,8 @@ public:
         ++used;
     }
     void put(std::string_view text) {
-        std::memcpy(room(text.size()), text.data(), text.size());
+        // memcpy may not take a null pointer, even for nothing.
+        if (!text.empty()) std::memcpy(room(text.size()), text.data(), text.size());
         used += text.size();
     }
     void moveTo(std::string& out) {
@@ -229,10 +230,9 @@ double numberOf(std::string_view text) {
     return value;
 }
 
-// A variable's missing values read back from their text; kept from variable
-// to variable, so that its strings keep their room.
-// The values are views of the facts' text, or of strings kept here for
-// those that had to be decoded.
+// A variable's missing values read back from their text: views of it, or of
+// strings kept here for values decoded from escapes. Kept from variable to
+// variable, so that its strings keep their room.
 struct Missing {
     bool range = false;
     std::string_view low, high;
