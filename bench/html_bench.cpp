@@ -56,4 +56,5 @@ void BM_CodebookPageFacts(benchmark::State& state) {
 BENCHMARK(BM_CodebookPage)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CodebookPage)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CodebookPage)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CodebookPageFacts)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CodebookPageFacts)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -32,26 +31,164 @@ const char* const kFileFieldNames[kFileFieldCount] = {
     "rowCount",   "weightVariable", "variableOrder", "variableSets", "multipleResponseSets",
     "attributes", "extensions"};
 
-void appendQuoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (char c : text) {
+namespace {
+
+// The bytes writeQuoted copies as they are: every label and value of a
+// source passes through it.
+struct PlainBytes {
+    bool plain[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0; c < 256; ++c) plain[c] = c >= 0x20 && c != 0x7f && c != '"' && c != '\\';
+    }
+};
+constexpr PlainBytes kPlainBytes;
+
+// The most bytes writeQuoted writes for text: six for an escaped byte, and the quotes.
+std::size_t quotedRoom(std::string_view text) { return 6 * text.size() + 2; }
+
+// Writes text as appendQuoted does at p, which has quotedRoom(text) bytes of
+// room; returns the end of what it wrote.
+char* writeQuoted(char* p, std::string_view text) {
+    static const char digits[] = "0123456789abcdef";
+    *p++ = '"';
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
+        if (kPlainBytes.plain[byte]) {
+            *p++ = c;
+        } else if (c == '"' || c == '\\') {
+            *p++ = '\\';
+            *p++ = c;
         } else if (c == '\n') {
-            out += "\\n";
+            *p++ = '\\';
+            *p++ = 'n';
         } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
+            *p++ = '\\';
+            *p++ = 't';
         } else {
-            out += c;
+            const char escaped[6] = {'\\', 'u', '0', '0', digits[byte >> 4], digits[byte & 15]};
+            std::memcpy(p, escaped, sizeof escaped);
+            p += sizeof escaped;
         }
     }
-    out += '"';
+    *p++ = '"';
+    return p;
+}
+
+// A variable's text as the source reader makes it: bytes written straight
+// into room made ahead, where std::string cost a call and a capacity check
+// for each of a variable's two dozen pieces.
+class TextBuffer {
+public:
+    char* room(std::size_t n) {
+        if (used + n > bytes.size()) bytes.resize(std::max(bytes.size() * 2, used + n));
+        return bytes.data() + used;
+    }
+    void commit(const char* end) { used = static_cast<std::size_t>(end - bytes.data()); }
+    std::size_t size() const { return used; }
+    const char* data() const { return bytes.data(); }
+    void clear() { used = 0; }
+
+    TextBuffer& operator+=(char c) {
+        *room(1) = c;
+        ++used;
+        return *this;
+    }
+    TextBuffer& operator+=(std::string_view text) {
+        // memcpy may not take a null pointer, even for nothing.
+        if (!text.empty()) std::memcpy(room(text.size()), text.data(), text.size());
+        used += text.size();
+        return *this;
+    }
+
+private:
+    std::vector<char> bytes;
+    std::size_t used = 0;
+};
+
+void appendQuoted(TextBuffer& out, std::string_view text) {
+    out.commit(writeQuoted(out.room(quotedRoom(text)), text));
+}
+// The header's, for std::string, which the one above would hide here.
+using ::appendQuoted;
+
+// --- attributes packed after the fields -----------------------------------------
+// Each attribute is its name, the number of its values and the values; a
+// number is 4 bytes as the machine holds them, a text its length and bytes.
+
+template <class Out>
+void packNumber(Out& out, std::size_t n) {
+    const auto value = static_cast<std::uint32_t>(n);
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out += std::string_view(bytes, sizeof bytes);
+}
+
+template <class Out>
+void packText(Out& out, std::string_view text) {
+    packNumber(out, text.size());
+    out += text;
+}
+
+// The number at the front of packed; false when it is cut short.
+bool unpackNumber(std::string_view& packed, std::size_t& n) {
+    std::uint32_t value = 0;
+    if (packed.size() < sizeof value) return false;
+    std::memcpy(&value, packed.data(), sizeof value);
+    packed.remove_prefix(sizeof value);
+    n = value;
+    return true;
+}
+
+bool unpackText(std::string_view& packed, std::string_view& text) {
+    std::size_t n = 0;
+    if (!unpackNumber(packed, n) || n > packed.size()) return false;
+    text = packed.substr(0, n);
+    packed.remove_prefix(n);
+    return true;
+}
+
+template <class Out>
+void packAttributes(Out& out, const std::vector<FactsAttribute>& list) {
+    for (const FactsAttribute& a : list) {
+        packText(out, a.name);
+        packNumber(out, a.values.size());
+        for (const std::string& value : a.values) packText(out, value);
+    }
+}
+
+}  // namespace
+
+void VariableFacts::attributeViews(std::vector<FactsAttributeView>& views,
+                                   std::size_t& count) const {
+    count = 0;
+    auto next = [&]() -> FactsAttributeView& {
+        if (count == views.size()) views.emplace_back();
+        FactsAttributeView& view = views[count++];
+        view.values.clear();
+        return view;
+    };
+    for (const FactsAttribute& a : attributes) {
+        FactsAttributeView& view = next();
+        view.name = a.name;
+        for (const std::string& value : a.values) view.values.push_back(value);
+    }
+    std::string_view packed = text;
+    packed.remove_prefix(std::min<std::size_t>(ends.back(), packed.size()));
+    std::string_view name, value;
+    std::size_t n = 0;
+    while (unpackText(packed, name) && unpackNumber(packed, n)) {
+        FactsAttributeView& view = next();
+        view.name = name;
+        for (std::size_t k = 0; k < n && unpackText(packed, value); ++k)
+            view.values.push_back(value);
+    }
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out.resize(start + quotedRoom(text));
+    const char* end = writeQuoted(&out[start], text);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 namespace {
@@ -78,7 +215,8 @@ void appendFormat(std::string& out, std::string_view name, std::string_view widt
 }
 
 // A word of the dictionary; the empty word of a code without one shows as "".
-void appendWord(std::string& out, std::string_view word) {
+template <class Out>
+void appendWord(Out& out, std::string_view word) {
     if (word.empty())
         out += "\"\"";
     else
@@ -95,23 +233,25 @@ double missingOrder(const std::string& text) {
     return std::isnan(value) ? HUGE_VAL : value;
 }
 
+// A discrete missing value's text and, for a numeric one, missingOrder of it.
+struct MissingText {
+    double order = 0;
+    std::string text;
+};
+
 // Missing values compare as a set: a range, then the discrete values in one
 // order (numbers by value), whatever order the source gave them in.
-void appendMissing(std::string& out, const std::string* low, const std::string* high,
-                   std::vector<std::string>& discrete, bool numeric) {
-    if (low == nullptr && discrete.empty()) {
+template <class Out>
+void appendMissing(Out& out, const std::string* low, const std::string* high, MissingText* discrete,
+                   std::size_t count, bool numeric) {
+    if (low == nullptr && count == 0) {
         out += "none";
         return;
     }
-    std::sort(discrete.begin(), discrete.end(),
-              [numeric](const std::string& x, const std::string& y) {
-                  if (numeric) {
-                      const double a = missingOrder(x), b = missingOrder(y);
-                      if (a != b) return a < b;
-                  }
-                  return x < y;
-              });
-    discrete.erase(std::unique(discrete.begin(), discrete.end()), discrete.end());
+    std::sort(discrete, discrete + count, [numeric](const MissingText& x, const MissingText& y) {
+        if (numeric && x.order != y.order) return x.order < y.order;
+        return x.text < y.text;
+    });
     bool first = true;
     if (low != nullptr) {
         out += *low;
@@ -119,14 +259,23 @@ void appendMissing(std::string& out, const std::string* low, const std::string* 
         out += *high;
         first = false;
     }
-    for (const std::string& value : discrete) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0 && discrete[i].text == discrete[i - 1].text) continue;
         if (!first) out += ", ";
-        out += value;
+        out += discrete[i].text;
         first = false;
     }
 }
 
-void appendSeparator(std::string& out, std::size_t start, const char* separator) {
+template <class Out>
+void appendNumber(Out& out, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out += std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
+template <class Out>
+void appendSeparator(Out& out, std::size_t start, const char* separator) {
     if (out.size() > start) out += separator;
 }
 
@@ -159,72 +308,132 @@ public:
             decimal->applyPattern(icu::UnicodeString(u"#0.###"), err);
     }
 
-    const std::string& text(double value) {
+    const std::string& text(double value) { return shown(value).text; }
+
+    // The text with missingOrder of it, worked out once per value.
+    const MissingText& shown(double value) {
         std::uint64_t bits = 0;
         std::memcpy(&bits, &value, sizeof bits);
+        // A few values come back on every variable: a small table in front of
+        // the map finds them without hashing into it.
+        Recent& recent = recents[(bits * 0x9E3779B97F4A7C15ull) >> 58];
+        if (recent.shown != nullptr && recent.bits == bits) return *recent.shown;
         auto found = cache.find(bits);
-        if (found != cache.end()) return found->second;
-        scratch.clear();
+        if (found != cache.end()) {
+            recent = Recent{bits, &found->second};
+            return found->second;
+        }
+        scratch.text.clear();
         if (format) {
             icu::UnicodeString result;
             format->format(value, result);
-            result.toUTF8String(scratch);
+            result.toUTF8String(scratch.text);
         }
-        if (cache.size() < 100000) return cache.emplace(bits, scratch).first->second;
-        return scratch;
+        scratch.order = missingOrder(scratch.text);
+        if (cache.size() >= 100000) return scratch;
+        // The map's entries stay where they are as it grows.
+        const MissingText& kept = cache.emplace(bits, scratch).first->second;
+        recent = Recent{bits, &kept};
+        return kept;
     }
 
 private:
+    struct Recent {
+        std::uint64_t bits = 0;
+        const MissingText* shown = nullptr;
+    };
+
     std::unique_ptr<icu::NumberFormat> format;
-    std::unordered_map<std::uint64_t, std::string> cache;
-    std::string scratch;
+    std::unordered_map<std::uint64_t, MissingText> cache;
+    Recent recents[64];
+    MissingText scratch;
 };
 
 // --- from a data source ---------------------------------------------------------
 
-void appendAttributes(std::string& out, const DatasourceAttributes& attributes,
-                      std::vector<FactsAttribute>& list) {
+// The source's names and values are C strings: each is taken up to its first
+// NUL. Most are a few bytes, shorter than a call to strlen costs.
+std::string_view cString(const std::string& text) {
+    std::size_t n = 0;
+    while (n < text.size() && text[n] != '\0') ++n;
+    return std::string_view(text.data(), n);
+}
+
+// The attributes' field text, and the attributes listed when list is not null.
+template <class Out>
+void appendAttributes(Out& out, const DatasourceAttributes& attributes,
+                      std::vector<FactsAttribute>* list) {
     const unsigned n = attributes.Size();
     if (n == 0) {
         out += "none";
         return;
     }
-    list.reserve(n);
+    if (list != nullptr) list->reserve(n);
     for (unsigned i = 0; i < n; ++i) {
         if (i > 0) out += "; ";
-        list.emplace_back();
-        list.back().name = attributes.Name(i).c_str();
-        out += list.back().name;
-        const std::vector<std::string> values = attributes.Values(i);
+        const std::string_view name = cString(attributes.NameAt(i));
+        out += name;
+        const std::vector<std::string>& values = attributes.ValuesAt(i);
         for (std::size_t k = 0; k < values.size(); ++k) {
             out += k == 0 ? ": " : ", ";
-            appendQuoted(out, values[k].c_str());
-            list.back().values.emplace_back(values[k].c_str());
+            appendQuoted(out, cString(values[k]));
         }
+        if (list == nullptr) continue;
+        list->emplace_back();
+        list->back().name = name;
+        list->back().values.reserve(values.size());
+        for (const std::string& value : values) list->back().values.emplace_back(cString(value));
     }
-    if (attributes.version != 1) out += " (version " + std::to_string(attributes.version) + ")";
+    if (attributes.version != 1) {
+        out += " (version ";
+        appendNumber(out, attributes.version);
+        out += ')';
+    }
 }
 
-void appendSourceFormat(std::string& out, VORN_Variable::FormatType code, int width, int decimals) {
+void appendSourceFormat(TextBuffer& out, VORN_Variable::FormatType code, int width, int decimals) {
     const char* name = VORN_Variable::GetFormatName(code);
-    appendFormat(out, name != nullptr ? name : "", std::to_string(width), std::to_string(decimals));
+    if (name != nullptr) out += name;
+    appendNumber(out, width);
+    if (decimals != 0) {
+        out += '.';
+        appendNumber(out, decimals);
+    }
 }
 
-std::string missingText(const OBS& value, int type, DecimalText& decimals) {
+void setMissingText(MissingText& missing, const OBS& value, int type, DecimalText& decimals) {
     if (type != 0) {
-        std::string quoted;
-        appendQuoted(quoted, cutAtBlank(value.text, std::min(type, 8)));
-        return quoted;
+        missing.text.clear();
+        appendQuoted(missing.text, cutAtBlank(value.text, std::min(type, 8)));
+        return;
     }
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value.number, sizeof bits);
-    if (bits == 0xFFEFFFFFFFFFFFFEull) return "lowest";
-    if (bits == 0x7FEFFFFFFFFFFFFFull) return "highest";
-    return decimals.text(value.number);
+    if (bits == 0xFFEFFFFFFFFFFFFEull) {
+        missing.text = "lowest";
+        missing.order = -HUGE_VAL;
+    } else if (bits == 0x7FEFFFFFFFFFFFFFull) {
+        missing.text = "highest";
+        missing.order = HUGE_VAL;
+    } else {
+        missing = decimals.shown(value.number);
+    }
 }
 
-void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFacts& facts) {
-    std::string& out = facts.text;
+// What the source reader keeps from variable to variable, so that its
+// strings keep their room.
+struct SourceScratch {
+    TextBuffer text;
+    MissingText missing[3];
+    std::string value;
+};
+
+void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScratch& scratch,
+                       VariableFacts& facts) {
+    // Made in a buffer kept from variable to variable, then copied once: one
+    // allocation of the text's size rather than one for each time it doubles.
+    TextBuffer& out = scratch.text;
+    out.clear();
     int field = 0;
     auto close = [&] { facts.ends[field++] = static_cast<std::uint32_t>(out.size()); };
     facts.name = v.GetName();
@@ -236,7 +445,12 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
     else
         out += "none";
     close();
-    appendType(out, std::to_string(type));
+    if (type == 0) {
+        out += "numeric";
+    } else {
+        out += "string ";
+        appendNumber(out, type);
+    }
     close();
     VORN_Variable::FormatType code;
     int width = 0, places = 0;
@@ -250,24 +464,18 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
     close();
     appendWord(out, alignmentWord(v.GetAlignment()));
     close();
-    out += std::to_string(v.GetDisplayWidth());
+    appendNumber(out, v.GetDisplayWidth());
     close();
 
     const OBS* values[3] = {nullptr, nullptr, nullptr};
     const int n = v.GetMissingValues(values[0], values[1], values[2]);
     const int count = std::min(std::abs(n), 3);
-    std::string low, high;
-    std::vector<std::string> discrete;
-    for (int i = 0; i < count; ++i) {
-        std::string text = missingText(*values[i], type, decimals);
-        if (n < 0 && i == 0)
-            low = std::move(text);
-        else if (n < 0 && i == 1)
-            high = std::move(text);
-        else
-            discrete.push_back(std::move(text));
-    }
-    appendMissing(out, n < -1 ? &low : nullptr, &high, discrete, type == 0);
+    // A range's ends take the first two places; the discrete values follow.
+    MissingText* missing = scratch.missing;
+    for (int i = 0; i < count; ++i) setMissingText(missing[i], *values[i], type, decimals);
+    const std::size_t ends = n < 0 ? std::min(count, 2) : 0;
+    appendMissing(out, n < -1 ? &missing[0].text : nullptr, &missing[1].text, missing + ends,
+                  static_cast<std::size_t>(count) - ends, type == 0);
     close();
 
     VORN_ValueLabelMap labels(v.GetValueLabels());
@@ -278,7 +486,7 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         labels.Reset();
         const char* text = nullptr;
         if (type != 0) {
-            std::string value;
+            std::string& value = scratch.value;
             while (labels.GetNextPair(value, text) != 0) {
                 appendSeparator(out, start, ", ");
                 appendQuoted(out, cutAtBlank(value.c_str(), value.size()));
@@ -296,8 +504,16 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, VariableFa
         }
     }
     close();
-    appendAttributes(out, v.GetAttributes(), facts.attributes);
+    const DatasourceAttributes& attributes = v.Attributes();
+    appendAttributes(out, attributes, nullptr);
     close();
+    for (unsigned i = 0; i < attributes.Size(); ++i) {
+        packText(out, cString(attributes.NameAt(i)));
+        const std::vector<std::string>& values = attributes.ValuesAt(i);
+        packNumber(out, values.size());
+        for (const std::string& value : values) packText(out, cString(value));
+    }
+    facts.text.assign(out.data(), out.size());
 }
 
 void appendSourceSets(std::string& out, const VORN_DataSource& source, VarSetsType which,
@@ -604,7 +820,7 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
     const DOMElement *format = nullptr, *writeFormat = nullptr, *attributes = nullptr;
     std::string low, high;
     bool range = false;
-    std::vector<std::string> discrete;
+    std::vector<MissingText> discrete;
     for (const DOMElement* c = e->getFirstElementChild(); c; c = c->getNextElementSibling()) {
         if (named(c, u"variableFormat")) {
             format = c;
@@ -628,7 +844,9 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
             } else if (bound == "upperBound") {
                 high = std::move(value);
             } else {
-                discrete.push_back(std::move(value));
+                discrete.emplace_back();
+                if (!isString) discrete.back().order = missingOrder(value);
+                discrete.back().text = std::move(value);
             }
         }
     }
@@ -642,7 +860,7 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
     close();
     numbers.appendInteger(out, e->getAttribute(u"displayWidth"));
     close();
-    appendMissing(out, range ? &low : nullptr, &high, discrete, !isString);
+    appendMissing(out, range ? &low : nullptr, &high, discrete.data(), discrete.size(), !isString);
     close();
     if (labelSet == nullptr) {
         out += "none";
@@ -661,8 +879,10 @@ void addDocumentVariable(const DOMElement* e, const DOMElement* labelSet, Docume
         }
     }
     close();
-    appendDocumentAttributes(out, attributes, numbers, facts.attributes);
+    std::vector<FactsAttribute> list;
+    appendDocumentAttributes(out, attributes, numbers, list);
     close();
+    packAttributes(out, list);
 }
 
 void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed) {
@@ -702,10 +922,14 @@ void appendDocumentSet(std::string& out, const DOMElement* set, FactsSet& listed
 DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress& progress) {
     DictionaryFacts facts;
     DecimalText decimals;
+    SourceScratch scratch;
     const unsigned n = source.ColumnCount();
-    facts.variables.resize(n);
+    // Each record is made where it is filled, not cleared ahead in a pass of its own.
+    facts.variables.reserve(n);
     for (unsigned i = 0; i < n; ++i) {
-        addSourceVariable(source.GetVariable(static_cast<int>(i)), decimals, facts.variables[i]);
+        facts.variables.emplace_back();
+        addSourceVariable(source.GetVariable(static_cast<int>(i)), decimals, scratch,
+                          facts.variables.back());
         if (progress && i % 4096 == 4095) progress(i + 1, n);
     }
     const std::int64_t rows = source.GetRowCount();
@@ -714,7 +938,7 @@ DictionaryFacts factsOfSource(const VORN_DataSource& source, const FactsProgress
     facts.file[kWeightVariable] = weight < 0 ? "none" : source.GetVariable(weight).GetName();
     appendSourceSets(facts.file[kVariableSets], source, PlainVariableSets, facts.sets);
     appendSourceSets(facts.file[kMultipleResponseSets], source, MultipleResponseSets, facts.sets);
-    appendAttributes(facts.file[kFileAttributes], source.GetAttributes(), facts.fileAttributes);
+    appendAttributes(facts.file[kFileAttributes], source.Attributes(), &facts.fileAttributes);
     facts.file[kExtensions] = sourceExtensions(source);
     return facts;
 }

@@ -12,6 +12,12 @@ std::vector<std::string> DatasourceAttributes::Values(unsigned i) const {
     return entries.at(i).values;
 }
 
+const std::string& DatasourceAttributes::NameAt(unsigned i) const { return entries.at(i).name; }
+
+const std::vector<std::string>& DatasourceAttributes::ValuesAt(unsigned i) const {
+    return entries.at(i).values;
+}
+
 int DatasourceAttributes::FindAttribute(const std::string& name) const {
     for (size_t i = 0; i < entries.size(); ++i)
         if (entries[i].name == name) return static_cast<int>(i);

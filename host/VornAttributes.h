@@ -19,6 +19,10 @@ public:
     std::string Name(unsigned i) const;
     // The values of attribute i, in order; throws std::out_of_range past the end.
     std::vector<std::string> Values(unsigned i) const;
+    // The same without a copy, valid while the collection is unchanged; for
+    // readers that walk every variable's attributes.
+    const std::string& NameAt(unsigned i) const;
+    const std::vector<std::string>& ValuesAt(unsigned i) const;
     // The index of the attribute named exactly name, or -1.
     int FindAttribute(const std::string& name) const;
 

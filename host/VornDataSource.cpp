@@ -74,6 +74,8 @@ int VORN_DataSource::FindVarIndex(const char* name, int firstColumn) const {
 
 DatasourceAttributes VORN_DataSource::GetAttributes() const { return attributes; }
 
+const DatasourceAttributes& VORN_DataSource::Attributes() const { return attributes; }
+
 const VORN_DataSource::Record* VORN_DataSource::FindRecord(int type) const {
     auto it = std::lower_bound(extensions.begin(), extensions.end(), type,
                                [](const std::pair<int, Record>& e, int t) { return e.first < t; });

@@ -67,6 +67,8 @@ public:
     int FindVarIndex(const char* name, int firstColumn) const;
     // The data source's own custom attributes.
     DatasourceAttributes GetAttributes() const;
+    // The same without a copy, valid until the data source is changed or destroyed.
+    const DatasourceAttributes& Attributes() const;
     // Whether the data source holds an extension record of type.
     bool HasExtension(int type) const;
     // The types of the extension records held, ascending.

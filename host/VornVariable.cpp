@@ -171,6 +171,8 @@ VORN_VLImplPointer VORN_Variable::GetValueLabels() const {
 
 DatasourceAttributes VORN_Variable::GetAttributes() const { return attributes; }
 
+const DatasourceAttributes& VORN_Variable::Attributes() const { return attributes; }
+
 void VORN_Variable::SetName(const std::string& newName) { name = newName; }
 
 void VORN_Variable::SetLabel(const std::string& newLabel) {

@@ -165,6 +165,8 @@ public:
     VORN_VLImplPointer GetValueLabels() const;
     // The custom attributes.
     DatasourceAttributes GetAttributes() const;
+    // The same without a copy, valid until the variable is changed or destroyed.
+    const DatasourceAttributes& Attributes() const;
 
     void SetName(const std::string& name);
     void SetLabel(const std::string& label);

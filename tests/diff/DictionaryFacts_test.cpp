@@ -1,8 +1,11 @@
 // The facts of a saved dictionary against those of its source, whatever digits
 // the locale it was saved in wrote its numbers with; and how each number text
-// is read back, including texts that must stay as they are.
+// is read back, including texts that must stay as they are; and a variable's
+// attributes one by one.
 #include <clocale>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -167,6 +170,48 @@ TEST_F(DictionaryFactsTest, NumberTexts) {
         }
         EXPECT_EQ(shown, row.facts);
     }
+}
+
+// A variable's attributes one by one, as the codebook page shows them: the
+// field text cannot tell a name holding "; " or ": " from two attributes, so
+// they travel packed after the fields, read back alike from a source and from
+// its saved dictionary; a source's names and values end at their first NUL.
+TEST_F(DictionaryFactsTest, AttributesOneByOne) {
+    using Attributes = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    const Attributes plain = {{"a; b: c", {"x\", y", ""}}, {"$Role", {"input", "target"}}};
+    VORN_DataSource source;
+    VORN_Variable v("v1");
+    for (const auto& [name, values] : plain) v.AddAttribute(name, values);
+    source.AddVariable(v);
+    source.AddVariable(VORN_Variable("v2"));
+    VORN_Variable cut("v3");
+    cut.AddAttribute(std::string("cut\0here", 8), {std::string("v\0w", 3)});
+    source.AddVariable(cut);
+
+    const DictionaryFacts fromSource = factsOfSource(source);
+    DocumentPtr built(DictionaryBuilder().build(source));
+    ASSERT_NE(built, nullptr);
+    const DictionaryFacts fromDocument = factsOfText(serialiseXml(built.get()));
+    std::vector<FactsAttributeView> views;  // one for all, as the page keeps it
+    auto attributesOf = [&](const VariableFacts& facts) {
+        std::size_t count = 0;
+        facts.attributeViews(views, count);
+        Attributes shown;
+        for (std::size_t i = 0; i < count; ++i) {
+            shown.emplace_back(std::string(views[i].name), std::vector<std::string>());
+            for (std::string_view value : views[i].values) shown.back().second.emplace_back(value);
+        }
+        return shown;
+    };
+    for (const DictionaryFacts* facts : {&fromSource, &fromDocument}) {
+        SCOPED_TRACE(facts == &fromSource ? "source" : "saved dictionary");
+        ASSERT_EQ(facts->variables.size(), 3u);
+        EXPECT_EQ(attributesOf(facts->variables[0]), plain);
+        EXPECT_EQ(attributesOf(facts->variables[1]), Attributes());
+        EXPECT_EQ(facts->variables[0].field(kVariableAttributes),
+                  "a; b: c: \"x\\\", y\", \"\"; $Role: \"input\", \"target\"");
+    }
+    EXPECT_EQ(attributesOf(fromSource.variables[2]), Attributes({{"cut", {"v"}}}));
 }
 
 }  // namespace
