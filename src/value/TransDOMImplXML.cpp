@@ -19,6 +19,7 @@
 
 #include "text/CodePage.h"
 #include "text/TransText.h"
+#include "value/DocumentWriter.h"
 #include "value/xpath/DocumentDepth.h"
 #include "value/TransDOMImpl.h"
 
@@ -83,6 +84,30 @@ bool markupFits(const DOMNode* node, const XMLCh* encoding) {
 
 TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     st.reset();
+    if (core->depth() > maxSerializedDepth) {
+        // The serializer recurses once per element level; a document deeper
+        // than the host's stack allows is refused as a failed write, by the
+        // walk below too, which does not recurse.
+        st.failure(true);
+        st.warning(true);
+        return utf16 ? TransStringAccess::newFromUTF16(icu::UnicodeString())
+                     : TransStringAccess::newFromMBCS("");
+    }
+    // In the Unicode encodings and the code pages of one byte per character
+    // the document is written in one walk; the serializer writes the rest,
+    // and whatever the walk declines.
+    if (utf16) {
+        std::u16string text;
+        if (writeDocumentUTF16(*core->dom(), text))
+            return TransStringAccess::newFromUTF16(
+                icu::UnicodeString(false, text.data(), static_cast<int32_t>(text.size())));
+    } else {
+        const std::string codePage = codePageName();
+        std::string text;
+        if (codePage == "UTF-8" ? writeDocumentUTF8(*core->dom(), text)
+                                : writeDocumentBytes(*core->dom(), codePage, text))
+            return TransStringAccess::newFromMBCS(text.c_str());
+    }
     static const XMLCh ls[] = u"LS";
     DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(ls);
     Released<DOMLSSerializer> serializer{
@@ -99,24 +124,18 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
 
     MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
     output.object->setByteStream(&buffer);
-    // The serializer recurses once per element level; a document deeper than
-    // the host's stack allows is refused as a failed write.
-    if (core->depth() > maxSerializedDepth) {
-        st.failure(true);
-    } else {
-        try {
-            // Character references serve only in text and attribute values.
-            // An element name, comment or processing instruction that the
-            // encoding cannot hold stops the writing part way, which only the
-            // result of write tells; an attribute name (or a CDATA character
-            // beyond the BMP) is written as references without a word, so it
-            // is checked here.
-            if (!serializer.object->write(core->dom(), output.object) ||
-                (!utf16 && encoding != u"UTF-8" && !markupFits(core->dom(), encoding.c_str())))
-                st.failure(true);
-        } catch (...) {
+    try {
+        // Character references serve only in text and attribute values. An
+        // element name, comment or processing instruction that the encoding
+        // cannot hold stops the writing part way, which only the result of
+        // write tells; an attribute name (or a CDATA character beyond the
+        // BMP) is written as references without a word, so it is checked
+        // here.
+        if (!serializer.object->write(core->dom(), output.object) ||
+            (!utf16 && encoding != u"UTF-8" && !markupFits(core->dom(), encoding.c_str())))
             st.failure(true);
-        }
+    } catch (...) {
+        st.failure(true);
     }
 
     const XMLByte* bytes = buffer.getRawBuffer();
