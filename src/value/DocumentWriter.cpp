@@ -20,8 +20,12 @@ XERCES_CPP_NAMESPACE_USE
 
 namespace {
 
-// Thrown inside the walk where the serializer is left to write the document.
+// Thrown inside the walk where the serializer is left to write the document,
+// and where the document is too deep for either.
 struct Declined {};
+struct TooDeep {};
+// Thrown where the text ends with a failure of the write.
+struct Failed {};
 
 std::u16string_view view(const XMLCh* s) {
     return s != nullptr ? std::u16string_view(s) : std::u16string_view();
@@ -52,6 +56,8 @@ public:
         units(s);
         ascii("]]>");
     }
+    // The units raw, as the serializer copies them: left to it.
+    void cdataStall(std::u16string_view) { throw Declined(); }
 
 private:
     std::u16string& out;
@@ -71,8 +77,7 @@ public:
             } else if (c < 0x800) {
                 out.push_back(static_cast<char>(0xC0 | (c >> 6)));
                 out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else if (isLead(static_cast<char16_t>(c)) && i + 1 < n &&
-                       isTrail(s[i + 1])) {
+            } else if (isLead(static_cast<char16_t>(c)) && i + 1 < n && isTrail(s[i + 1])) {
                 const char32_t p = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
                 out.push_back(static_cast<char>(0xF0 | (p >> 18)));
                 out.push_back(static_cast<char>(0x80 | ((p >> 12) & 0x3F)));
@@ -92,6 +97,14 @@ public:
         ascii("<![CDATA[");
         units(s);
         ascii("]]>");
+    }
+    // The serializer's UTF-8 formatter waits for the pair of a surrogate
+    // that ends a CDATA part and never returns: the text ends there, with
+    // what it wrote until then, as a failed write.
+    void cdataStall(std::u16string_view before) {
+        ascii("<![CDATA[");
+        units(before);
+        throw Failed();
     }
 
 private:
@@ -137,6 +150,7 @@ public:
     }
     void ascii(std::string_view s) { out.append(s); }
     void unit(char16_t c) { units(std::u16string_view(&c, 1)); }
+    void cdataStall(std::u16string_view) { throw Declined(); }
     void cdataPart(std::u16string_view s) {
         if (s.empty()) {
             ascii("<![CDATA[]]>");
@@ -190,16 +204,16 @@ void check(std::u16string_view s) {
     }
 }
 
-// Declines only surrogates without their pair: a CDATA section goes to
-// the encoder unchecked, which takes every other unit.
-void checkPairs(std::u16string_view s) {
+// The first surrogate without its pair in s, or npos.
+std::size_t unpaired(std::u16string_view s) {
     const std::size_t n = s.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (isLead(s[i]) && i + 1 < n && isTrail(s[i + 1]))
             ++i;
         else if (isLead(s[i]) || isTrail(s[i]))
-            throw Declined();
+            return i;
     }
+    return std::u16string_view::npos;
 }
 
 // One binding of the serializer's namespace stack. It keeps a table per
@@ -215,7 +229,7 @@ struct Binding {
 template <class Sink>
 class Writer {
 public:
-    explicit Writer(Sink& sink) : sink(sink) {}
+    Writer(Sink& sink, std::size_t maxDepth) : sink(sink), maxDepth(maxDepth) {}
 
     void document(const DOMDocument& d, std::string_view encoding) {
         const std::u16string_view version = view(d.getXmlVersion());
@@ -228,7 +242,7 @@ public:
         while (node != nullptr) {
             const bool opened = node->getNodeType() == DOMNode::ELEMENT_NODE;
             if (opened) {
-                ++level;
+                if (++level > maxDepth) throw TooDeep();
                 startTag(static_cast<const DOMElement*>(node), level);
                 if (node->getFirstChild() != nullptr) {
                     sink.unit(u'>');
@@ -256,48 +270,48 @@ public:
 private:
     void leaf(const DOMNode* node, std::size_t level) {
         switch (node->getNodeType()) {
-        case DOMNode::TEXT_NODE:
-            if (level == 0) throw Declined();
-            text(view(node->getNodeValue()));
-            break;
-        case DOMNode::CDATA_SECTION_NODE:
-            if (level == 0) throw Declined();
-            cdata(view(node->getNodeValue()));
-            break;
-        case DOMNode::ENTITY_REFERENCE_NODE: {
-            // Written as the reference; what it expands to is not written.
-            if (level == 0) throw Declined();
-            const std::u16string_view name = view(node->getNodeName());
-            check(name);
-            sink.unit(u'&');
-            sink.units(name);
-            sink.unit(u';');
-            break;
-        }
-        case DOMNode::COMMENT_NODE: {
-            const std::u16string_view data = view(node->getNodeValue());
-            check(data);
-            sink.ascii("<!--");
-            sink.units(data);
-            sink.ascii("-->");
-            break;
-        }
-        case DOMNode::PROCESSING_INSTRUCTION_NODE: {
-            const std::u16string_view target = view(node->getNodeName());
-            const std::u16string_view data = view(node->getNodeValue());
-            check(target);
-            check(data);
-            sink.ascii("<?");
-            sink.units(target);
-            if (!data.empty()) {
-                sink.unit(u' ');
-                sink.units(data);
+            case DOMNode::TEXT_NODE:
+                if (level == 0) throw Declined();
+                text(view(node->getNodeValue()));
+                break;
+            case DOMNode::CDATA_SECTION_NODE:
+                if (level == 0) throw Declined();
+                cdata(view(node->getNodeValue()));
+                break;
+            case DOMNode::ENTITY_REFERENCE_NODE: {
+                // Written as the reference; what it expands to is not written.
+                if (level == 0) throw Declined();
+                const std::u16string_view name = view(node->getNodeName());
+                check(name);
+                sink.unit(u'&');
+                sink.units(name);
+                sink.unit(u';');
+                break;
             }
-            sink.ascii("?>");
-            break;
-        }
-        default:
-            throw Declined();
+            case DOMNode::COMMENT_NODE: {
+                const std::u16string_view data = view(node->getNodeValue());
+                check(data);
+                sink.ascii("<!--");
+                sink.units(data);
+                sink.ascii("-->");
+                break;
+            }
+            case DOMNode::PROCESSING_INSTRUCTION_NODE: {
+                const std::u16string_view target = view(node->getNodeName());
+                const std::u16string_view data = view(node->getNodeValue());
+                check(target);
+                check(data);
+                sink.ascii("<?");
+                sink.units(target);
+                if (!data.empty()) {
+                    sink.unit(u' ');
+                    sink.units(data);
+                }
+                sink.ascii("?>");
+                break;
+            }
+            default:
+                throw Declined();
         }
     }
 
@@ -414,11 +428,20 @@ private:
         for (std::size_t i = 0; i < s.size(); ++i) {
             const char* escape;
             switch (s[i]) {
-            case u'&': escape = "&amp;"; break;
-            case u'<': escape = "&lt;"; break;
-            case u'>': escape = "&gt;"; break;
-            case u'\r': escape = "&#xD;"; break;
-            default: continue;
+                case u'&':
+                    escape = "&amp;";
+                    break;
+                case u'<':
+                    escape = "&lt;";
+                    break;
+                case u'>':
+                    escape = "&gt;";
+                    break;
+                case u'\r':
+                    escape = "&#xD;";
+                    break;
+                default:
+                    continue;
             }
             sink.chars(s.substr(start, i - start));
             sink.ascii(escape);
@@ -434,13 +457,26 @@ private:
         for (std::size_t i = 0; i < s.size(); ++i) {
             const char* escape;
             switch (s[i]) {
-            case u'&': escape = "&amp;"; break;
-            case u'<': escape = "&lt;"; break;
-            case u'"': escape = "&quot;"; break;
-            case u'\n': escape = "&#xA;"; break;
-            case u'\r': escape = "&#xD;"; break;
-            case u'\t': escape = "&#x9;"; break;
-            default: continue;
+                case u'&':
+                    escape = "&amp;";
+                    break;
+                case u'<':
+                    escape = "&lt;";
+                    break;
+                case u'"':
+                    escape = "&quot;";
+                    break;
+                case u'\n':
+                    escape = "&#xA;";
+                    break;
+                case u'\r':
+                    escape = "&#xD;";
+                    break;
+                case u'\t':
+                    escape = "&#x9;";
+                    break;
+                default:
+                    continue;
             }
             sink.chars(s.substr(start, i - start));
             sink.ascii(escape);
@@ -450,32 +486,46 @@ private:
     }
 
     // A section per stretch between occurrences of "]]>", which itself is
-    // dropped: each stretch, even an empty one, is a section of its own.
+    // dropped: each stretch, even an empty one, is a section of its own. It
+    // goes to the encoder unchecked, which takes every unit but a surrogate
+    // without its pair.
     void cdata(std::u16string_view s) {
-        checkPairs(s);
         for (;;) {
             const std::size_t end = s.find(u"]]>");
-            sink.cdataPart(s.substr(0, end));
+            const std::u16string_view part = s.substr(0, end);
+            const std::size_t bad = unpaired(part);
+            if (bad != std::u16string_view::npos) {
+                if (bad + 1 == part.size() && isLead(part[bad]))
+                    sink.cdataStall(part.substr(0, bad));
+                throw Declined();
+            }
+            sink.cdataPart(part);
             if (end == std::u16string_view::npos) return;
             s.remove_prefix(end + 3);
         }
     }
 
     Sink& sink;
+    const std::size_t maxDepth;
     std::vector<Binding> bindings;
 };
 
 template <class Sink, class Text, class... Extra>
-bool write(const DOMDocument& document, Text& out, std::string_view encoding,
-           const Extra&... extra) {
+Written write(const DOMDocument& document, Text& out, std::string_view encoding,
+              std::size_t maxDepth, const Extra&... extra) {
     out.clear();
     Sink sink(out, extra...);
     try {
-        Writer<Sink>(sink).document(document, encoding);
-        return true;
+        Writer<Sink>(sink, maxDepth).document(document, encoding);
+        return Written::whole;
     } catch (const Declined&) {
         out.clear();
-        return false;
+        return Written::declined;
+    } catch (const TooDeep&) {
+        out.clear();
+        return Written::tooDeep;
+    } catch (const Failed&) {
+        return Written::failed;
     }
 }
 
@@ -485,8 +535,9 @@ bool write(const DOMDocument& document, Text& out, std::string_view encoding,
 std::unique_ptr<const ByteTable> makeTable(const std::string& encoding) {
     std::u16string name(encoding.begin(), encoding.end());
     XMLTransService::Codes code;
-    std::unique_ptr<XMLTranscoder> transcoder(XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
-        name.c_str(), code, 64, XMLPlatformUtils::fgMemoryManager));
+    std::unique_ptr<XMLTranscoder> transcoder(
+        XMLPlatformUtils::fgTransService->makeNewTranscoderFor(name.c_str(), code, 64,
+                                                               XMLPlatformUtils::fgMemoryManager));
     if (!transcoder) return nullptr;
     std::unique_ptr<ByteTable> table(new ByteTable);
     try {
@@ -499,9 +550,8 @@ std::unique_ptr<const ByteTable> makeTable(const std::string& encoding) {
             }
             XMLByte bytes[8];
             XMLSize_t eaten = 0;
-            const XMLSize_t length =
-                transcoder->transcodeTo(&unit, 1, bytes, sizeof bytes, eaten,
-                                        XMLTranscoder::UnRep_Throw);
+            const XMLSize_t length = transcoder->transcodeTo(&unit, 1, bytes, sizeof bytes, eaten,
+                                                             XMLTranscoder::UnRep_Throw);
             if (length > 1 || eaten != 1) return nullptr;
             if (c < 0x80 && (length != 1 || bytes[0] != c)) return nullptr;
             table->byteOf[c] = length == 1 ? bytes[0] : -2;
@@ -526,19 +576,20 @@ const ByteTable* byteTable(const std::string& encoding) {
 
 }  // namespace
 
-bool writeDocumentUTF16(const DOMDocument& document, std::u16string& out) {
-    return write<Utf16Sink>(document, out, "UTF-16");
+Written writeDocumentUTF16(const DOMDocument& document, std::size_t maxDepth, std::u16string& out) {
+    return write<Utf16Sink>(document, out, "UTF-16", maxDepth);
 }
 
-bool writeDocumentUTF8(const DOMDocument& document, std::string& out) {
-    return write<Utf8Sink>(document, out, "UTF-8");
+Written writeDocumentUTF8(const DOMDocument& document, std::size_t maxDepth, std::string& out) {
+    return write<Utf8Sink>(document, out, "UTF-8", maxDepth);
 }
 
-bool writeDocumentBytes(const DOMDocument& document, const std::string& encoding,
-                        std::string& out) {
+Written writeDocumentBytes(const DOMDocument& document, const std::string& encoding,
+                           std::size_t maxDepth, std::string& out) {
     out.clear();
     for (const char c : encoding)
-        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '&' || c == '<') return false;
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '&' || c == '<') return Written::declined;
     const ByteTable* table = byteTable(encoding);
-    return table != nullptr && write<ByteSink>(document, out, encoding, *table);
+    if (table == nullptr) return Written::declined;
+    return write<ByteSink>(document, out, encoding, maxDepth, *table);
 }

@@ -84,29 +84,35 @@ bool markupFits(const DOMNode* node, const XMLCh* encoding) {
 
 TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     st.reset();
-    if (core->depth() > maxSerializedDepth) {
-        // The serializer recurses once per element level; a document deeper
-        // than the host's stack allows is refused as a failed write, by the
-        // walk below too, which does not recurse.
-        st.failure(true);
-        st.warning(true);
-        return utf16 ? TransStringAccess::newFromUTF16(icu::UnicodeString())
-                     : TransStringAccess::newFromMBCS("");
-    }
     // In the Unicode encodings and the code pages of one byte per character
     // the document is written in one walk; the serializer writes the rest,
-    // and whatever the walk declines.
+    // and whatever the walk declines. The serializer recurses once per
+    // element level: a document deeper than the host's stack allows is
+    // refused as a failed write, by the walk too, which does not recurse.
+    Written written;
     if (utf16) {
         std::u16string text;
-        if (writeDocumentUTF16(*core->dom(), text))
+        written = writeDocumentUTF16(*core->dom(), maxSerializedDepth, text);
+        if (written == Written::whole)
             return TransStringAccess::newFromUTF16(
                 icu::UnicodeString(false, text.data(), static_cast<int32_t>(text.size())));
     } else {
         const std::string codePage = codePageName();
         std::string text;
-        if (codePage == "UTF-8" ? writeDocumentUTF8(*core->dom(), text)
-                                : writeDocumentBytes(*core->dom(), codePage, text))
+        written = codePage == "UTF-8"
+                      ? writeDocumentUTF8(*core->dom(), maxSerializedDepth, text)
+                      : writeDocumentBytes(*core->dom(), codePage, maxSerializedDepth, text);
+        if (written == Written::failed) st.failure(true);
+        if (written == Written::whole || written == Written::failed)
             return TransStringAccess::newFromMBCS(text.c_str());
+    }
+    // A declined document may still be too deep: the walk stops at the
+    // first node it leaves to the serializer.
+    if (written == Written::tooDeep || core->depth() > maxSerializedDepth) {
+        st.failure(true);
+        st.warning(true);
+        return utf16 ? TransStringAccess::newFromUTF16(icu::UnicodeString())
+                     : TransStringAccess::newFromMBCS("");
     }
     static const XMLCh ls[] = u"LS";
     DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(ls);
