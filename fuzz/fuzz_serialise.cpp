@@ -1,7 +1,7 @@
 // Arbitrary bytes through the XML parser; a document that parses, perhaps
 // with a node of raw UTF-16 added (control characters, unpaired surrogates,
 // "]]>"), becomes a document value. Its UTF-16 text, its UTF-8 mode text and
-// its windows-1252 text must be, byte for byte and flag for flag, what the
+// its windows-1252 and ISO-8859-5 texts must be, byte for byte and flag for flag, what the
 // XML library's serializer writes for the value's copy; the library's
 // writer, asked directly, writes the same bytes or declines, and declines no
 // parsed document that the serializer writes whole in a Unicode encoding.
@@ -83,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DocumentPtr copy = valueCopy(source.get());
     source.reset();
 
-    // UTF-16, UTF-8 mode, and windows-1252 (one byte per character).
-    for (const char* codePage : {"UTF-16", "UTF-8", "windows-1252"}) {
+    // UTF-16, UTF-8 mode, and code pages of one byte per character: one of
+    // the XML library's own transcoders and one of ICU's.
+    for (const char* codePage : {"UTF-16", "UTF-8", "windows-1252", "ISO-8859-5"}) {
         const bool utf16 = codePage == std::string("UTF-16");
         const bool utf8 = codePage == std::string("UTF-8");
         HostTextMode mode(utf16 || utf8 ? nullptr : codePage);
