@@ -1,10 +1,11 @@
 // Arbitrary bytes through the XML parser; a document that parses, perhaps
 // with a node of raw UTF-16 added (control characters, unpaired surrogates,
-// "]]>"), becomes a document value. Its UTF-16 text, its UTF-8 mode text and
-// its windows-1252 and ISO-8859-5 texts must be, byte for byte and flag for flag, what the
-// XML library's serializer writes for the value's copy; the library's
-// writer, asked directly, writes the same bytes or declines, and declines no
-// parsed document that the serializer writes whole in a Unicode encoding.
+// "]]>"), becomes a document value. Its UTF-16 text, its UTF-8 mode text
+// and its windows-1252 and ISO-8859-5 texts must be, byte for byte and flag
+// for flag, what the XML library's serializer writes for the value's copy;
+// the library's writer, asked directly, writes the same bytes or declines,
+// and declines no parsed document that the serializer writes whole in a
+// Unicode encoding.
 // The first byte picks the added node.
 #include <algorithm>
 #include <cstdint>
