@@ -8,8 +8,8 @@
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/util/TransService.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <memory>
@@ -20,8 +20,8 @@
 #include "text/CodePage.h"
 #include "text/TransText.h"
 #include "value/DocumentWriter.h"
-#include "value/xpath/DocumentDepth.h"
 #include "value/TransDOMImpl.h"
+#include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -55,8 +55,9 @@ bool fits(const XMLCh* name, XMLTranscoder& transcoder, UChar32 lowest = 0x80) {
 // parse. Walked without recursion, like the depth.
 bool markupFits(const DOMNode* node, const XMLCh* encoding) {
     XMLTransService::Codes code;
-    std::unique_ptr<XMLTranscoder> transcoder(XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
-        encoding, code, 64, XMLPlatformUtils::fgMemoryManager));
+    std::unique_ptr<XMLTranscoder> transcoder(
+        XMLPlatformUtils::fgTransService->makeNewTranscoderFor(encoding, code, 64,
+                                                               XMLPlatformUtils::fgMemoryManager));
     if (!transcoder) return false;
     const DOMNode* const top = node;
     while (node != nullptr) {
@@ -102,13 +103,17 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
         written = codePage == "UTF-8"
                       ? writeDocumentUTF8(*core->dom(), maxSerializedDepth, text)
                       : writeDocumentBytes(*core->dom(), codePage, maxSerializedDepth, text);
-        if (written == Written::failed) st.failure(true);
-        if (written == Written::whole || written == Written::failed)
+        if (written == Written::whole) return TransStringAccess::newFromMBCS(text.c_str());
+        // Where the serializer would hang the walk fails, unless the
+        // document is refused whole for its depth, below.
+        if (written == Written::failed && core->depth() <= maxSerializedDepth) {
+            st.failure(true);
             return TransStringAccess::newFromMBCS(text.c_str());
+        }
     }
-    // A declined document may still be too deep: the walk stops at the
-    // first node it leaves to the serializer.
-    if (written == Written::tooDeep || core->depth() > maxSerializedDepth) {
+    // A declined or failed document may still be too deep: the walk stops at
+    // the first node it leaves to the serializer.
+    if (written != Written::declined || core->depth() > maxSerializedDepth) {
         st.failure(true);
         st.warning(true);
         return utf16 ? TransStringAccess::newFromUTF16(icu::UnicodeString())
@@ -124,8 +129,8 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     if (config->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false))
         config->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, false);
     const std::u16string encoding =
-        utf16 ? std::u16string(u"UTF-16") : icu::UnicodeString::fromUTF8(codePageName())
-                                                .getTerminatedBuffer();
+        utf16 ? std::u16string(u"UTF-16")
+              : icu::UnicodeString::fromUTF8(codePageName()).getTerminatedBuffer();
     output.object->setEncoding(encoding.c_str());
 
     MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);

@@ -28,6 +28,7 @@
 #include "text/CodePage.h"
 #include "text/TransText.h"
 #include "value/DocumentWriter.h"
+#include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -326,6 +327,18 @@ TEST_F(SerialiseDifferentialTest, CdataEndingInHalfAPair) {
             EXPECT_TRUE(st.failure());
             EXPECT_FALSE(st.warning());
         }
+        // Below it, elements deeper than the serializer is given: refused
+        // whole, as before any write.
+        DOMElement* deepest = root;
+        for (std::size_t i = 0; i < maxSerializedDepth; ++i)
+            deepest = static_cast<DOMElement*>(deepest->appendChild(d->createElement(u"d")));
+        {
+            const HostTextMode utf8Mode(nullptr);
+            TransStatus st;
+            EXPECT_EQ(mbcsBytes(TransValue(d.get()).asMBCSXML(st)), "");
+            EXPECT_TRUE(st.failure() && st.warning());
+        }
+        root->removeChild(root->getLastChild())->release();
         TransStatus st;
         const LiteralXml literal = literalXml(d.get(), u"UTF-16");
         EXPECT_EQ(utf16Bytes(value.asUTF16XML(st)), asValueText(literal, true));
