@@ -59,7 +59,8 @@ private:
     static DOMDocument* copyDocument(const DOMDocument* source);
 
     // The serialised document, in the host's code page (utf16 false) or in
-    // UTF-16; the failure flag when the serializer gives up.
+    // UTF-16, written by DocumentWriter or, for what it declines, by the
+    // serializer; the failure flag when the write gives up.
     TransString* serialize(bool utf16, TransStatus& st) const;
     // The result of expression at the first node that contextPath selects;
     // an empty answer, with the failure flag, when there is none. Leaves st

@@ -19,6 +19,7 @@
 
 #include "text/CodePage.h"
 #include "text/TransText.h"
+#include "value/DocumentWriter.h"
 #include "value/TransDOMImpl.h"
 #include "value/xpath/DocumentDepth.h"
 
@@ -84,6 +85,40 @@ bool markupFits(const DOMNode* node, const XMLCh* encoding) {
 
 TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     st.reset();
+    // In the Unicode encodings and the code pages of one byte per character
+    // the document is written in one walk; the serializer writes the rest,
+    // and whatever the walk declines. The serializer recurses once per
+    // element level: a document deeper than the host's stack allows is
+    // refused as a failed write, by the walk too, which does not recurse.
+    Written written;
+    if (utf16) {
+        std::u16string text;
+        written = writeDocumentUTF16(*core->dom(), maxSerializedDepth, text);
+        if (written == Written::whole)
+            return TransStringAccess::newFromUTF16(
+                icu::UnicodeString(false, text.data(), static_cast<int32_t>(text.size())));
+    } else {
+        const std::string codePage = codePageName();
+        std::string text;
+        written = codePage == "UTF-8"
+                      ? writeDocumentUTF8(*core->dom(), maxSerializedDepth, text)
+                      : writeDocumentBytes(*core->dom(), codePage, maxSerializedDepth, text);
+        if (written == Written::whole) return TransStringAccess::newFromMBCS(text.c_str());
+        // Where the serializer would hang the walk fails, unless the
+        // document is refused whole for its depth, below.
+        if (written == Written::failed && core->depth() <= maxSerializedDepth) {
+            st.failure(true);
+            return TransStringAccess::newFromMBCS(text.c_str());
+        }
+    }
+    // A declined or failed document may still be too deep: the walk stops at
+    // the first node it leaves to the serializer.
+    if (written != Written::declined || core->depth() > maxSerializedDepth) {
+        st.failure(true);
+        st.warning(true);
+        return utf16 ? TransStringAccess::newFromUTF16(icu::UnicodeString())
+                     : TransStringAccess::newFromMBCS("");
+    }
     static const XMLCh ls[] = u"LS";
     DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(ls);
     Released<DOMLSSerializer> serializer{
@@ -100,24 +135,18 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
 
     MemBufFormatTarget buffer(1023, XMLPlatformUtils::fgMemoryManager);
     output.object->setByteStream(&buffer);
-    // The serializer recurses once per element level; a document deeper than
-    // the host's stack allows is refused as a failed write.
-    if (core->depth() > maxSerializedDepth) {
-        st.failure(true);
-    } else {
-        try {
-            // Character references serve only in text and attribute values.
-            // An element name, comment or processing instruction that the
-            // encoding cannot hold stops the writing part way, which only the
-            // result of write tells; an attribute name (or a CDATA character
-            // beyond the BMP) is written as references without a word, so it
-            // is checked here.
-            if (!serializer.object->write(core->dom(), output.object) ||
-                (!utf16 && encoding != u"UTF-8" && !markupFits(core->dom(), encoding.c_str())))
-                st.failure(true);
-        } catch (...) {
+    try {
+        // Character references serve only in text and attribute values. An
+        // element name, comment or processing instruction that the encoding
+        // cannot hold stops the writing part way, which only the result of
+        // write tells; an attribute name (or a CDATA character beyond the
+        // BMP) is written as references without a word, so it is checked
+        // here.
+        if (!serializer.object->write(core->dom(), output.object) ||
+            (!utf16 && encoding != u"UTF-8" && !markupFits(core->dom(), encoding.c_str())))
             st.failure(true);
-        }
+    } catch (...) {
+        st.failure(true);
     }
 
     const XMLByte* bytes = buffer.getRawBuffer();
