@@ -14,29 +14,6 @@
 
 namespace {
 
-std::string transcode(const XMLCh* text) {
-    char* bytes = xercesc::XMLString::transcode(text);
-    std::string out = bytes ? bytes : "";
-    xercesc::XMLString::release(&bytes);
-    return out;
-}
-
-class FirstError : public xercesc::ErrorHandler {
-public:
-    void warning(const xercesc::SAXParseException&) override {}
-    void error(const xercesc::SAXParseException& e) override { record(e); }
-    void fatalError(const xercesc::SAXParseException& e) override { record(e); }
-    void resetErrors() override {}
-    std::string message;
-
-private:
-    void record(const xercesc::SAXParseException& e) {
-        if (message.empty())
-            message = std::to_string(e.getLineNumber()) + ":" +
-                      std::to_string(e.getColumnNumber()) + ": " + transcode(e.getMessage());
-    }
-};
-
 std::string readError(const std::string& name) {
     return name + ": cannot be read: " + std::strerror(errno);
 }
@@ -83,7 +60,7 @@ std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::s
 }
 
 void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces) {
-    FirstError errors;
+    VornXmlFirstError errors;
     VornXmlReaderGuard guard;
     guard.Apply(parser, &errors);
     parser.setDoNamespaces(namespaces);

@@ -12,6 +12,8 @@
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/common/Grammar.hpp>
 
+#include "VornCodePage.h"
+
 XERCES_CPP_NAMESPACE_USE
 
 namespace {
@@ -159,4 +161,12 @@ Grammar* VornXmlReaderGuard::LoadSchema(SAX2XMLReader& reader, const std::string
     }};
     reader.setFeature(XMLUni::fgXercesUseCachedGrammarInParse, true);
     return LoadSchemaFile(reader, path);
+}
+
+void VornXmlFirstError::Record(const XERCES_CPP_NAMESPACE::SAXParseException& e) {
+    if (!message.empty()) return;
+    message = std::to_string(e.getLineNumber()) + ":" + std::to_string(e.getColumnNumber()) + ": ";
+    const XMLCh* text = e.getMessage();
+    if (text != nullptr)
+        AppendUTF16AsUTF8(message, text, XERCES_CPP_NAMESPACE::XMLString::stringLen(text));
 }

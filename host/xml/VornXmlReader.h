@@ -11,11 +11,12 @@
 #include <memory>
 #include <string>
 
+#include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/util/XercesDefs.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
-class ErrorHandler;
 class Grammar;
+class SAXParseException;
 class SAX2XMLReader;
 class XercesDOMParser;
 XERCES_CPP_NAMESPACE_END
@@ -56,6 +57,22 @@ public:
 private:
     struct Data;
     std::unique_ptr<Data> data;
+};
+
+// An error handler that keeps the first error or fatal error as
+// "LINE:COLUMN: message" (UTF-8) and passes warnings by: what a reader that
+// stops at the first problem reports on its one line.
+class VornXmlFirstError : public XERCES_CPP_NAMESPACE::ErrorHandler {
+public:
+    void warning(const XERCES_CPP_NAMESPACE::SAXParseException&) override {}
+    void error(const XERCES_CPP_NAMESPACE::SAXParseException& e) override { Record(e); }
+    void fatalError(const XERCES_CPP_NAMESPACE::SAXParseException& e) override { Record(e); }
+    void resetErrors() override {}
+    // Empty until an error was heard.
+    std::string message;
+
+private:
+    void Record(const XERCES_CPP_NAMESPACE::SAXParseException& e);
 };
 
 #endif

@@ -20,32 +20,11 @@ namespace {
 
 using xercesc::DOMDocument;
 
-std::string transcode(const XMLCh* text) {
-    TransString s(reinterpret_cast<const unsigned short*>(text));
-    return s.asMBCS();
-}
-
-class FirstError : public xercesc::ErrorHandler {
-public:
-    void warning(const xercesc::SAXParseException&) override {}
-    void error(const xercesc::SAXParseException& e) override { record(e); }
-    void fatalError(const xercesc::SAXParseException& e) override { record(e); }
-    void resetErrors() override {}
-    std::string message;
-
-private:
-    void record(const xercesc::SAXParseException& e) {
-        if (message.empty())
-            message = std::to_string(e.getLineNumber()) + ":" +
-                      std::to_string(e.getColumnNumber()) + ": " + transcode(e.getMessage());
-    }
-};
-
 // The host's reader setup: nothing a document names is opened (no external
 // DTD or entity, no schema hint); no validation.
 DOMDocument* parseOnce(const xercesc::InputSource& source, const std::string& name,
                        bool namespaces) {
-    FirstError errors;
+    VornXmlFirstError errors;
     VornXmlReaderGuard guard;  // outlives the parser, as it must
     xercesc::XercesDOMParser parser;
     guard.Apply(parser, &errors);
