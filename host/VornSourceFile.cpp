@@ -228,8 +228,15 @@ std::unique_ptr<VORN_DataSource> LoadDataSourceText(const std::string& text,
                                                     std::string& error,
                                                     std::vector<std::string>& notes,
                                                     const DDILoadOptions& options) {
+    return LoadDataSourceText(text, DetectSourceFormat(text), sourceName, error, notes, options);
+}
+
+std::unique_ptr<VORN_DataSource> LoadDataSourceText(const std::string& text, SourceFormat format,
+                                                    const std::string& sourceName,
+                                                    std::string& error,
+                                                    std::vector<std::string>& notes,
+                                                    const DDILoadOptions& options) {
     notes.clear();
-    const SourceFormat format = DetectSourceFormat(text);
     if (format == SourceFormat::JSON) return LoadDataSourceJSONText(text, sourceName, error);
     if (format == SourceFormat::DDI)
         return LoadDataSourceDDIText(text, sourceName, error, notes, options);
@@ -245,6 +252,14 @@ std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, std::st
     // the DDI reader without holding it.
     const SourceFormat format = DetectSourceFileFormat(path, error);
     if (!error.empty()) return nullptr;
+    return LoadDataSource(path, format, error, notes, options);
+}
+
+std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, SourceFormat format,
+                                                std::string& error, std::vector<std::string>& notes,
+                                                const DDILoadOptions& options) {
+    notes.clear();
+    error.clear();
     if (format == SourceFormat::JSON) return LoadDataSourceJSON(path, error);
     if (format == SourceFormat::DDI) return LoadDataSourceDDI(path, error, notes, options);
     error = Refusal(format, path);

@@ -36,9 +36,21 @@ std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, std::st
                                                 std::vector<std::string>& notes,
                                                 const DDILoadOptions& options = DDILoadOptions());
 
+// The same for a file whose format the caller has already told with
+// DetectSourceFileFormat, so that its head is not read a second time.
+std::unique_ptr<VORN_DataSource> LoadDataSource(const std::string& path, SourceFormat format,
+                                                std::string& error, std::vector<std::string>& notes,
+                                                const DDILoadOptions& options = DDILoadOptions());
+
 // The same for text in memory; sourceName stands for the file name in messages.
 std::unique_ptr<VORN_DataSource> LoadDataSourceText(
     const std::string& text, const std::string& sourceName, std::string& error,
+    std::vector<std::string>& notes, const DDILoadOptions& options = DDILoadOptions());
+
+// The same for text whose format the caller has already told with
+// DetectSourceFormat.
+std::unique_ptr<VORN_DataSource> LoadDataSourceText(
+    const std::string& text, SourceFormat format, const std::string& sourceName, std::string& error,
     std::vector<std::string>& notes, const DDILoadOptions& options = DDILoadOptions());
 
 #endif

@@ -50,8 +50,9 @@ std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::s
     DDILoadOptions options;
     options.fileId = fileId;
     std::unique_ptr<VORN_DataSource> source =
-        input.standardInput ? LoadDataSourceText(input.text, input.name, error, loaded, options)
-                            : LoadDataSource(input.path, error, loaded, options);
+        input.standardInput
+            ? LoadDataSourceText(input.text, input.format, input.name, error, loaded, options)
+            : LoadDataSource(input.path, input.format, error, loaded, options);
     if (!source) throw InputError{error};
     if (!fileId.empty() && input.format == SourceFormat::JSON)
         notes.push_back(input.name + ": --file names a file of a DDI codebook; ignored");

@@ -81,7 +81,8 @@ FactsRef factsOf(const Input& in, std::vector<std::string>& notes) {
     DDILoadOptions options;
     options.fileId = in.fileId;
     std::vector<std::string> loaded;
-    std::unique_ptr<VORN_DataSource> source = LoadDataSource(in.path, error, loaded, options);
+    std::unique_ptr<VORN_DataSource> source =
+        LoadDataSource(in.path, format, error, loaded, options);
     if (!source) throw LoadFailure{error, in.name};
     for (const std::string& note : loaded) notes.push_back(in.name + ": " + note);
     return std::make_shared<DictionaryFacts>(factsOfSource(*source));

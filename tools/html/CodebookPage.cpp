@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CodebookAssets.h"
+#include "diff/ByteBuffer.h"
 
 namespace {
 
@@ -114,38 +115,6 @@ char* writeScriptString(char* p, std::string_view utf8) {
     *p++ = '"';
     return p;
 }
-
-// The JSON as it is made: bytes written straight into room made ahead, a
-// whole string's worst case at once, and handed to the page a variable at a
-// time. Appending to the page itself cost a call and a check for each of a
-// variable's two dozen pieces, about as much as all the rest of the writer.
-class Buffer {
-public:
-    // Where to write up to n more bytes; commit says where they ended.
-    char* room(std::size_t n) {
-        if (used + n > bytes.size()) bytes.resize(std::max(bytes.size() * 2, used + n));
-        return bytes.data() + used;
-    }
-    void commit(const char* end) { used = static_cast<std::size_t>(end - bytes.data()); }
-
-    void put(char c) {
-        *room(1) = c;
-        ++used;
-    }
-    void put(std::string_view text) {
-        // memcpy may not take a null pointer, even for nothing.
-        if (!text.empty()) std::memcpy(room(text.size()), text.data(), text.size());
-        used += text.size();
-    }
-    void moveTo(std::string& out) {
-        out.append(bytes.data(), used);
-        used = 0;
-    }
-
-private:
-    std::vector<char> bytes;
-    std::size_t used = 0;
-};
 
 // --- the facts' texts, read back into their parts ------------------------------------
 
@@ -299,25 +268,25 @@ struct Missing {
 
 class Writer {
 public:
-    explicit Writer(Buffer& out) : out(out) {}
+    explicit Writer(ByteBuffer& out) : out(out) {}
 
     void text(std::string_view utf8) {
         out.commit(writeScriptString(out.room(scriptStringRoom(utf8)), utf8));
     }
     void key(const char* name) {
         comma();
-        out.put('"');
-        out.put(name);
-        out.put("\":");
+        out += '"';
+        out += name;
+        out += "\":";
         first = true;  // the value that follows needs no comma
     }
     void open(char bracket) {
         comma();
-        out.put(bracket);
+        out += bracket;
         first = true;
     }
     void close(char bracket) {
-        out.put(bracket);
+        out += bracket;
         first = false;
     }
     void item(std::string_view utf8) {
@@ -327,7 +296,7 @@ public:
     }
     void flag(bool on) {
         comma();
-        out.put(on ? '1' : '0');
+        out += on ? '1' : '0';
         first = false;
     }
     void number(std::size_t n) {
@@ -338,10 +307,10 @@ public:
     }
     void null() {
         comma();
-        out.put("null");
+        out += "null";
         first = false;
     }
-    void newline() { out.put('\n'); }
+    void newline() { out += '\n'; }
 
     void attributes(const std::vector<FactsAttribute>& list) {
         open('[');
@@ -370,11 +339,11 @@ public:
 
 private:
     void comma() {
-        if (!first) out.put(',');
+        if (!first) out += ',';
         first = false;
     }
 
-    Buffer& out;
+    ByteBuffer& out;
     bool first = true;
 };
 
@@ -466,7 +435,7 @@ namespace {
 
 void appendCodebookJSON(std::string& out, const DictionaryFacts& facts,
                         const PageOptions& options) {
-    Buffer buffer;
+    ByteBuffer buffer;
     Writer w(buffer);
     w.open('{');
     w.key("title");
