@@ -21,6 +21,7 @@
 
 #include "VornCodePage.h"
 #include "VornDataSource.h"
+#include "diff/ByteBuffer.h"
 
 XERCES_CPP_NAMESPACE_USE
 
@@ -74,38 +75,7 @@ char* writeQuoted(char* p, std::string_view text) {
     return p;
 }
 
-// A variable's text as the source reader makes it: bytes written straight
-// into room made ahead, where std::string cost a call and a capacity check
-// for each of a variable's two dozen pieces.
-class TextBuffer {
-public:
-    char* room(std::size_t n) {
-        if (used + n > bytes.size()) bytes.resize(std::max(bytes.size() * 2, used + n));
-        return bytes.data() + used;
-    }
-    void commit(const char* end) { used = static_cast<std::size_t>(end - bytes.data()); }
-    std::size_t size() const { return used; }
-    const char* data() const { return bytes.data(); }
-    void clear() { used = 0; }
-
-    TextBuffer& operator+=(char c) {
-        *room(1) = c;
-        ++used;
-        return *this;
-    }
-    TextBuffer& operator+=(std::string_view text) {
-        // memcpy may not take a null pointer, even for nothing.
-        if (!text.empty()) std::memcpy(room(text.size()), text.data(), text.size());
-        used += text.size();
-        return *this;
-    }
-
-private:
-    std::vector<char> bytes;
-    std::size_t used = 0;
-};
-
-void appendQuoted(TextBuffer& out, std::string_view text) {
+void appendQuoted(ByteBuffer& out, std::string_view text) {
     out.commit(writeQuoted(out.room(quotedRoom(text)), text));
 }
 // The header's, for std::string, which the one above would hide here.
@@ -391,7 +361,7 @@ void appendAttributes(Out& out, const DatasourceAttributes& attributes,
     }
 }
 
-void appendSourceFormat(TextBuffer& out, VORN_Variable::FormatType code, int width, int decimals) {
+void appendSourceFormat(ByteBuffer& out, VORN_Variable::FormatType code, int width, int decimals) {
     const char* name = VORN_Variable::GetFormatName(code);
     if (name != nullptr) out += name;
     appendNumber(out, width);
@@ -423,7 +393,7 @@ void setMissingText(MissingText& missing, const OBS& value, int type, DecimalTex
 // What the source reader keeps from variable to variable, so that its
 // strings keep their room.
 struct SourceScratch {
-    TextBuffer text;
+    ByteBuffer text;
     MissingText missing[3];
     std::string value;
 };
@@ -432,7 +402,7 @@ void addSourceVariable(const VORN_Variable& v, DecimalText& decimals, SourceScra
                        VariableFacts& facts) {
     // Made in a buffer kept from variable to variable, then copied once: one
     // allocation of the text's size rather than one for each time it doubles.
-    TextBuffer& out = scratch.text;
+    ByteBuffer& out = scratch.text;
     out.clear();
     int field = 0;
     auto close = [&] { facts.ends[field++] = static_cast<std::uint32_t>(out.size()); };
