@@ -116,17 +116,6 @@ py::list setsOf(const VORN_DataSource& source, VarSetsType which) {
     return out;
 }
 
-bool startsJSON(const std::string& head) { return DetectSourceFormat(head) == SourceFormat::JSON; }
-
-std::string fileHead(const std::string& path) {
-    std::string head(4096, '\0');
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return std::string();
-    head.resize(std::fread(&head[0], 1, head.size(), f));
-    std::fclose(f);
-    return head;
-}
-
 std::unique_ptr<SourceHandle> finish(std::unique_ptr<VORN_DataSource> source,
                                      const std::string& error, const std::string& shownName,
                                      const std::string& name, std::vector<std::string> notes,
@@ -147,8 +136,10 @@ std::unique_ptr<SourceHandle> loadPath(const std::string& path, const std::strin
     std::vector<std::string> notes;
     DDILoadOptions options;
     options.fileId = fileId;
-    std::unique_ptr<VORN_DataSource> source = LoadDataSource(path, error, notes, options);
-    const bool json = source && !fileId.empty() && startsJSON(fileHead(path));
+    const SourceFormat format = DetectSourceFileFormat(path, error);
+    std::unique_ptr<VORN_DataSource> source =
+        error.empty() ? LoadDataSource(path, format, error, notes, options) : nullptr;
+    const bool json = source && !fileId.empty() && format == SourceFormat::JSON;
     return finish(std::move(source), error, shownName, name, std::move(notes), json, fileId);
 }
 
@@ -159,8 +150,10 @@ std::unique_ptr<SourceHandle> loadText(const std::string& text, const std::strin
     std::vector<std::string> notes;
     DDILoadOptions options;
     options.fileId = fileId;
-    std::unique_ptr<VORN_DataSource> source = LoadDataSourceText(text, name, error, notes, options);
-    const bool json = source && !fileId.empty() && startsJSON(text.substr(0, 4096));
+    const SourceFormat format = DetectSourceFormat(text);
+    std::unique_ptr<VORN_DataSource> source =
+        LoadDataSourceText(text, format, name, error, notes, options);
+    const bool json = source && !fileId.empty() && format == SourceFormat::JSON;
     return finish(std::move(source), error, name, name, std::move(notes), json, fileId);
 }
 
