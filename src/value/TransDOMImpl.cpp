@@ -11,6 +11,7 @@
 
 #include "dictionary/DictionaryBuilder.h"
 #include "value/Refusal.h"
+#include "value/store/DocumentStore.h"
 #include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -49,6 +50,12 @@ TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
     core = adopt(document);
     evaluator = new XPathEngine;
 }
+
+TransDOMImpl::TransDOMImpl(std::unique_ptr<DocumentStore> store)
+    : core(adopt(store->makeDom())),
+      liaison(nullptr),
+      xalanDocument(nullptr),
+      evaluator(new XPathEngine) {}
 
 TransDOMImpl::TransDOMImpl(const TransDOMImpl& other)
     : TransValueImpl(other),

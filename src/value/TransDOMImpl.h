@@ -22,6 +22,7 @@ class XercesParserLiaison;
 }  // namespace XALAN_CPP_NAMESPACE
 
 class XPathEngine;
+class DocumentStore;
 
 class VORN_DataSource;
 
@@ -37,6 +38,9 @@ public:
     // an empty document when it could not be built. Exceptions of the build
     // pass through.
     explicit TransDOMImpl(const VORN_DataSource& source);
+    // Holds the document that store stands for, taken over. Exceptions of
+    // the XML libraries pass through.
+    explicit TransDOMImpl(std::unique_ptr<DocumentStore> store);
     TransDOMImpl(const TransDOMImpl& other);  // shares the immutable document
     TransDOMImpl& operator=(const TransDOMImpl&) = delete;
     ~TransDOMImpl() override;

@@ -35,6 +35,13 @@ DocumentPtr parseXmlBytes(const void* bytes, std::size_t length, const XMLCh* en
 // by default; empty when the serializer raises.
 std::u16string serialiseXml(const XERCES_CPP_NAMESPACE::DOMNode* node);
 
+// Where two DOM trees first differ (node kind, name, namespace URI, local
+// name and prefix with their absence, value, attributes in order with the
+// same and whether specified, children), as a path and what differs; empty
+// when they hold the same nodes. Walked without recursion.
+std::string domDifference(const XERCES_CPP_NAMESPACE::DOMNode* expected,
+                          const XERCES_CPP_NAMESPACE::DOMNode* actual);
+
 // A library string's UTF-16 text, then released.
 std::u16string take(TransString* s);
 // A library string's text in UTF-8, then released.
