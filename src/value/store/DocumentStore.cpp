@@ -155,9 +155,7 @@ void DocumentStore::check(NameUse use, const Name& n) {
     }
 }
 
-void DocumentStore::setXmlVersion(const char16_t* text) {
-    version = text != nullptr ? text : u"";
-}
+void DocumentStore::setXmlVersion(const char16_t* text) { version = text != nullptr ? text : u""; }
 
 DocumentStore::Id DocumentStore::newNode(Type type, Id nameId, Id data) {
     if (nodes.size() == none) throw std::bad_alloc();
@@ -236,12 +234,11 @@ DocumentStore::Id DocumentStore::setAttribute(Id elementId, Id nameId, std::u16s
         // setAttribute finds an attribute by its name, setAttributeNS by
         // namespace URI and local name (a name's whole, for one made
         // without namespaces).
-        const bool same =
-            set.namespaced
-                ? equalUri(held.namespaceURI, set.namespaceURI) &&
-                      std::u16string_view(held.namespaced ? held.localName : held.qname) ==
-                          std::u16string_view(set.localName)
-                : std::u16string_view(held.qname) == setName;
+        const bool same = set.namespaced ? equalUri(held.namespaceURI, set.namespaceURI) &&
+                                               std::u16string_view(held.namespaced ? held.localName
+                                                                                   : held.qname) ==
+                                                   std::u16string_view(set.localName)
+                                         : std::u16string_view(held.qname) == setName;
         if (same) {
             attributes[a].name = nameId;
             parts.erase(a);
@@ -332,8 +329,9 @@ std::unique_ptr<DocumentStore> DocumentStore::fromDom(const DOMDocument* source)
         const std::u16string_view qname = view(node->getNodeName());
         // The copy makes a node with namespaces exactly where the source's
         // has a local name.
-        return node->getLocalName() == nullptr ? store->name(use, qname)
-                                               : store->nameNS(use, u(node->getNamespaceURI()), qname);
+        return node->getLocalName() == nullptr
+                   ? store->name(use, qname)
+                   : store->nameNS(use, u(node->getNamespaceURI()), qname);
     };
     try {
         Id parentId = documentNode;
@@ -368,10 +366,12 @@ std::unique_ptr<DocumentStore> DocumentStore::fromDom(const DOMDocument* source)
                              part = part->getNextSibling()) {
                             if (part->getNodeType() == DOMNode::TEXT_NODE) {
                                 value += view(part->getNodeValue());
-                                valueParts.push_back({false, std::u16string(view(part->getNodeValue()))});
+                                valueParts.push_back(
+                                    {false, std::u16string(view(part->getNodeValue()))});
                             } else if (part->getNodeType() == DOMNode::ENTITY_REFERENCE_NODE) {
                                 store->name(NameUse::EntityReference, view(part->getNodeName()));
-                                valueParts.push_back({true, std::u16string(view(part->getNodeName()))});
+                                valueParts.push_back(
+                                    {true, std::u16string(view(part->getNodeName()))});
                             }
                         }
                         store->appendAttributeParts(made, attributeName, value, valueParts);
@@ -558,16 +558,15 @@ DOMDocument* DocumentStore::makeDom() const {
                     for (const std::size_t i : settingOrder(keys)) {
                         const Id a = ids[i];
                         const Name& an = attributeName(a);
-                        DOMAttr* copy = an.namespaced
-                                            ? document->createAttributeNS(x(an.namespaceURI),
-                                                                          x(an.qname))
-                                            : document->createAttribute(x(an.qname));
+                        DOMAttr* copy = an.namespaced ? document->createAttributeNS(
+                                                            x(an.namespaceURI), x(an.qname))
+                                                      : document->createAttribute(x(an.qname));
                         if (const std::vector<Part>* valueParts = attributeParts(a)) {
                             for (const Part& part : *valueParts)
                                 copy->appendChild(
                                     part.isReference
-                                        ? static_cast<DOMNode*>(document->createEntityReference(
-                                              x(part.text.c_str())))
+                                        ? static_cast<DOMNode*>(
+                                              document->createEntityReference(x(part.text.c_str())))
                                         : document->createTextNode(x(part.text.c_str())));
                         } else {
                             copy->setValue(x(attributeValueZ(a)));

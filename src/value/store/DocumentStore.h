@@ -199,7 +199,9 @@ private:
     class TextArena {
     public:
         Id add(std::u16string_view text);
-        const char16_t* at(Id id) const { return chunks[id >> offsetBits].get() + (id & offsetMask); }
+        const char16_t* at(Id id) const {
+            return chunks[id >> offsetBits].get() + (id & offsetMask);
+        }
         std::u16string_view view(Id id) const;
         std::size_t memory() const { return bytes; }
 

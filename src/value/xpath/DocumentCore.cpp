@@ -6,6 +6,7 @@
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 
+#include "value/store/DocumentStore.h"
 #include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentDepth.h"
 #include "value/xpath/XPathEngine.h"
@@ -41,6 +42,11 @@ const DocumentCore::QueryView& DocumentCore::queryView() const {
         view = std::move(built);
     });
     return view;
+}
+
+const DocumentStore& DocumentCore::store() const {
+    std::call_once(storeMade, [this] { compact = DocumentStore::fromDom(document); });
+    return *compact;
 }
 
 std::size_t DocumentCore::depth() const {

@@ -20,6 +20,7 @@
 #include "value/xpath/SourceTree.h"
 
 class XPathEngine;
+class DocumentStore;
 
 class DocumentCore {
 public:
@@ -30,6 +31,8 @@ public:
     DocumentCore& operator=(const DocumentCore&) = delete;
 
     XERCES_CPP_NAMESPACE::DOMDocument* dom() const { return document; }
+    // The compact store of the document, made on first use.
+    const DocumentStore& store() const;
 
     // What queries run on: Xalan's own tree holding exactly the nodes of the
     // DOM, the node queries start from, and a prefix resolver over the
@@ -66,6 +69,8 @@ public:
 
 private:
     XERCES_CPP_NAMESPACE::DOMDocument* document;
+    mutable std::once_flag storeMade;
+    mutable std::unique_ptr<DocumentStore> compact;
     mutable std::once_flag viewBuilt;
     mutable QueryView view;
     mutable std::once_flag depthCounted;
