@@ -1,7 +1,8 @@
 // The three queries of a dictionary value against the bare libraries on the
 // same document in the same run: Xalan on its own source tree (parsed from
 // the serialised dictionary) with one prefix resolver and one evaluator kept
-// for the run, and libxml2's xmlXPathEval. Every twin's answer is checked
+// for the run, and libxml2's xmlXPathEval (where the bench was built with
+// libxml2). Every twin's answer is checked
 // against the value's before timing. At 1,000 and 10,000 variables also the
 // literal query (a resolver per query over the Xerces-wrapper view), for
 // scale; setting TRANSSPACE_BENCH_LITERAL_100K adds it at 100,000 variables
@@ -15,9 +16,11 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#ifdef TRANSSPACE_BENCH_LIBXML2
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#endif
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 #include <xalanc/PlatformSupport/XalanSimplePrefixResolver.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
@@ -88,6 +91,7 @@ BareXalan& bareXalan(int variables) {
     return *bare;
 }
 
+#ifdef TRANSSPACE_BENCH_LIBXML2
 // libxml2 on the same serialised dictionary; its XPath has no default
 // namespace, so the paths name the dictionary namespace through a prefix.
 struct BareLibxml2 {
@@ -117,6 +121,7 @@ BareLibxml2& bareLibxml2(int variables) {
     if (!bare) bare.reset(new BareLibxml2(variables));
     return *bare;
 }
+#endif
 
 int sizeOf(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
 
@@ -195,6 +200,7 @@ double xalanDouble(BareXalan& bare, const std::u16string& path) {
     return bare.at(node, u"number(@displayWidth)")->num();
 }
 
+#ifdef TRANSSPACE_BENCH_LIBXML2
 // libxml2's: the context path, then the expression at the node it selects.
 std::u16string utf16OfUTF8(const xmlChar* text) {
     std::u16string out;
@@ -237,6 +243,7 @@ double libxml2Double(BareLibxml2& bare, const std::string& path) {
     xmlXPathFreeObject(result);
     return number;
 }
+#endif
 
 // The by-name path with the dictionary namespace behind the prefix d.
 std::string prefixedPath(int n) {
@@ -291,6 +298,7 @@ void BM_BareXalanString(benchmark::State& state) {
     }
 }
 
+#ifdef TRANSSPACE_BENCH_LIBXML2
 void BM_Libxml2String(benchmark::State& state) {
     const int n = sizeOf(state);
     if (!valueAnswers(state, n)) return;
@@ -303,6 +311,7 @@ void BM_Libxml2String(benchmark::State& state) {
         keep(answer);
     }
 }
+#endif
 
 void BM_LiteralQueryString(benchmark::State& state) {
     const int n = sizeOf(state);
@@ -351,6 +360,7 @@ void BM_BareXalanStringList(benchmark::State& state) {
     }
 }
 
+#ifdef TRANSSPACE_BENCH_LIBXML2
 void BM_Libxml2StringList(benchmark::State& state) {
     const int n = sizeOf(state);
     if (!valueAnswers(state, n)) return;
@@ -365,6 +375,7 @@ void BM_Libxml2StringList(benchmark::State& state) {
         keep(answer);
     }
 }
+#endif
 
 void BM_QueryDouble(benchmark::State& state) {
     const int n = sizeOf(state);
@@ -387,6 +398,7 @@ void BM_BareXalanDouble(benchmark::State& state) {
     for (auto _ : state) keep(xalanDouble(bare, path));
 }
 
+#ifdef TRANSSPACE_BENCH_LIBXML2
 void BM_Libxml2Double(benchmark::State& state) {
     const int n = sizeOf(state);
     if (!valueAnswers(state, n)) return;
@@ -395,6 +407,7 @@ void BM_Libxml2Double(benchmark::State& state) {
     if (!same(state, libxml2Double(bare, path) == expectedOf(n).width, "display width")) return;
     for (auto _ : state) keep(libxml2Double(bare, path));
 }
+#endif
 
 void registerQueries() {
     const auto ms = benchmark::kMillisecond;
@@ -408,17 +421,23 @@ void registerQueries() {
                 ->Arg(n)
                 ->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanString", BM_BareXalanString)->Arg(n)->Unit(unit);
+#ifdef TRANSSPACE_BENCH_LIBXML2
         benchmark::RegisterBenchmark("BM_Libxml2String", BM_Libxml2String)->Arg(n)->Unit(unit);
+#endif
         benchmark::RegisterBenchmark("BM_QueryStringList", BM_QueryStringList)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanStringList", BM_BareXalanStringList)
             ->Arg(n)
             ->Unit(unit);
+#ifdef TRANSSPACE_BENCH_LIBXML2
         benchmark::RegisterBenchmark("BM_Libxml2StringList", BM_Libxml2StringList)
             ->Arg(n)
             ->Unit(unit);
+#endif
         benchmark::RegisterBenchmark("BM_QueryDouble", BM_QueryDouble)->Arg(n)->Unit(unit);
         benchmark::RegisterBenchmark("BM_BareXalanDouble", BM_BareXalanDouble)->Arg(n)->Unit(unit);
+#ifdef TRANSSPACE_BENCH_LIBXML2
         benchmark::RegisterBenchmark("BM_Libxml2Double", BM_Libxml2Double)->Arg(n)->Unit(unit);
+#endif
         // The literal query, for scale: about half a minute per query at
         // 100,000 variables, so only on request there.
         if (!big || std::getenv("TRANSSPACE_BENCH_LITERAL_100K") != nullptr) {
