@@ -59,7 +59,7 @@ XERCES_CPP_NAMESPACE_USE
 
 namespace {
 
-// ---- The slots for what other branches add ----
+// ---- Where the store's own writer and parser join ----
 
 // The store's text in UTF-8 for the build-and-write row: null until the
 // store writes its own text. Then, for example:
@@ -556,9 +556,9 @@ void BM_Libxml2Parse(benchmark::State& state) {
         const double before = heapInUse();
         xmlDocPtr document = libxml2Parse(d.saved);
         const double held = count.now(), heap = heapInUse() - before, peak = count.peak();
-        const bool read = document != nullptr && xmlDocGetRootElement(document) != nullptr &&
-                          xmlChildElementCount(xmlDocGetRootElement(document)) >=
-                              static_cast<unsigned long>(n);
+        const bool read =
+            document != nullptr && xmlDocGetRootElement(document) != nullptr &&
+            xmlChildElementCount(xmlDocGetRootElement(document)) >= static_cast<unsigned long>(n);
         xmlFreeDoc(document);
         if (!read) {
             state.SkipWithError("libxml2 did not read the saved dictionary");
@@ -586,8 +586,8 @@ void registerStore() {
     for (int n : {1000, 10000, 100000}) {
         const bool big = n >= 10000;
         const auto add = [big](const char* name, void (*f)(benchmark::State&), int size) {
-            auto* b = benchmark::RegisterBenchmark(name, f)->Arg(size)->Unit(
-                benchmark::kMillisecond);
+            auto* b =
+                benchmark::RegisterBenchmark(name, f)->Arg(size)->Unit(benchmark::kMillisecond);
             if (big) b->Apply(large);
         };
 #ifdef TRANSSPACE_BENCH_LIBXML2
