@@ -116,10 +116,14 @@ public:
     // Adds an attribute as the element's last, for a caller that adds them
     // in the DOM's order.
     Id appendAttribute(Id element, Id name, std::u16string_view value);
-    // Sets an attribute where the DOM's setAttribute or setAttributeNS puts
-    // it: the DOM keeps an element's attributes sorted by name, and a new
-    // one replaces the value of one of the same name (without namespaces)
-    // or of the same namespace URI and local name.
+    // Sets an attribute as the DOM's setAttribute (a name without
+    // namespaces) or setAttributeNS does: the value goes to the attribute of
+    // that name, or of that namespace URI with the whole name as its local
+    // name, which keeps its own name; or else a new attribute goes where the
+    // DOM's attribute map puts it, replacing one of the same name (without
+    // namespaces) or of the same namespace URI and local name. The map keeps
+    // attributes in order of name, a new one before the equal name its
+    // binary search meets. Returns the attribute that holds the value.
     Id setAttribute(Id element, Id name, std::u16string_view value);
     // An attribute whose value the DOM holds as texts and entity references:
     // value is what the attribute's value reads as (the texts joined), parts
@@ -232,7 +236,6 @@ private:
     static constexpr Id partsBit = 0x80000000u;
     static constexpr Id nameMask = 0x7FFFFFFFu;
 
-    static bool equalUri(const char16_t* a, const char16_t* b);
     Id newNode(Type type, Id name, Id data);
     Id newAttribute(Id element, Id name, std::u16string_view value);
     Id intern(NameUse use, bool namespaced, const char16_t* uri, std::u16string_view qname);
