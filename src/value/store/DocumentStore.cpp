@@ -180,6 +180,8 @@ DocumentStore::Id DocumentStore::nameNS(NameUse use, const char16_t* uri,
 
 DocumentStore::Id DocumentStore::intern(NameUse use, bool namespaced, const char16_t* uri,
                                         std::u16string_view qname) {
+    // The DOM reports an empty namespace URI as none.
+    if (uri != nullptr && *uri == 0) uri = nullptr;
     std::u16string key;
     key.reserve(qname.size() + 4 + (uri != nullptr ? std::char_traits<char16_t>::length(uri) : 0));
     key += char16_t(u'0' + static_cast<int>(use));

@@ -97,8 +97,9 @@ public:
 
     // The id of a name without namespaces.
     Id name(NameUse use, std::u16string_view qname);
-    // The id of a namespace-aware name; uri null for none (distinct from an
-    // empty uri). The prefix is what precedes the first colon.
+    // The id of a namespace-aware name; uri null or empty for none (the DOM
+    // reports an empty one as none). The prefix is what precedes the first
+    // colon.
     Id nameNS(NameUse use, const char16_t* uri, std::u16string_view qname);
 
     // New nodes, not yet in the tree. data is the node's value (the text of
@@ -124,6 +125,9 @@ public:
     // namespaces) or of the same namespace URI and local name. The map keeps
     // attributes in order of name, a new one before the equal name its
     // binary search meets. Returns the attribute that holds the value.
+    // Replacing one by a name of another prefix may leave the attributes out
+    // of order of name, which makeDom does not reproduce; no copy of a DOM
+    // holds such an order.
     Id setAttribute(Id element, Id name, std::u16string_view value);
     // An attribute whose value the DOM holds as texts and entity references:
     // value is what the attribute's value reads as (the texts joined), parts
@@ -185,8 +189,10 @@ public:
     std::size_t memory() const;
 
     // A new DOM document holding exactly the nodes the store stands for,
-    // with the document's properties. The caller owns it. Exceptions of the
-    // DOM pass through.
+    // with the document's properties and the attributes in the store's
+    // order where that is in order of name, equal names (one name in several
+    // namespaces) in any order the DOM's setting of them can leave. The
+    // caller owns it. Exceptions of the DOM pass through.
     XERCES_CPP_NAMESPACE::DOMDocument* makeDom() const;
 
     // A store standing for the copy a document value makes of source: its
