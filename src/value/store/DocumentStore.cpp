@@ -410,13 +410,35 @@ std::unique_ptr<DocumentStore> DocumentStore::fromDom(const DOMDocument* source)
     const DOMElement* root = source != nullptr ? source->getDocumentElement() : nullptr;
     if (root == nullptr) return store;
     store->checkNames(true);
-    const auto nameOf = [&store](NameUse use, const DOMNode* node) {
-        const std::u16string_view qname = view(node->getNodeName());
+    // The DOM keeps one copy of each name and URI per document, so the
+    // interned name is first looked up by those pointers.
+    struct Seen {
+        const XMLCh* name;
+        const XMLCh* uri;
+        int kind;
+        bool operator==(const Seen& o) const {
+            return name == o.name && uri == o.uri && kind == o.kind;
+        }
+    };
+    struct SeenHash {
+        std::size_t operator()(const Seen& s) const {
+            return std::hash<const void*>()(s.name) * 31 + std::hash<const void*>()(s.uri) +
+                   std::size_t(s.kind);
+        }
+    };
+    std::unordered_map<Seen, Id, SeenHash> seen;
+    const auto nameOf = [&store, &seen](NameUse use, const DOMNode* node) {
         // The copy makes a node with namespaces exactly where the source's
         // has a local name.
-        return node->getLocalName() == nullptr
-                   ? store->name(use, qname)
-                   : store->nameNS(use, u(node->getNamespaceURI()), qname);
+        const bool namespaced = node->getLocalName() != nullptr;
+        const Seen key{node->getNodeName(), namespaced ? node->getNamespaceURI() : nullptr,
+                       static_cast<int>(use) * 2 + (namespaced ? 1 : 0)};
+        const auto found = seen.find(key);
+        if (found != seen.end()) return found->second;
+        const std::u16string_view qname = view(key.name);
+        const Id id = namespaced ? store->nameNS(use, u(key.uri), qname) : store->name(use, qname);
+        seen.emplace(key, id);
+        return id;
     };
     try {
         Id parentId = documentNode;
@@ -618,6 +640,7 @@ DOMDocument* DocumentStore::makeDom() const {
         std::vector<Id> ids;
         std::vector<std::u16string> uris;
         std::vector<DOMAttr*> standIns;
+        std::vector<std::size_t> order;
         DOMNode* parentNode = document;
         Id n = firstChild(documentNode);
         while (n != none) {
@@ -630,12 +653,21 @@ DOMDocument* DocumentStore::makeDom() const {
                                       : document->createElement(x(nm.qname));
                     keys.clear();
                     ids.clear();
+                    bool equalNames = false;
                     for (Id a = firstAttribute(n); a != none; a = nextAttribute(a)) {
                         keys.push_back(keyOf(attributeName(a)));
                         ids.push_back(a);
+                        if (keys.size() > 1 && keys.back().name == keys[keys.size() - 2].name)
+                            equalNames = true;
                     }
                     standIns.clear();
-                    for (const std::size_t i : settingOrder(keys, uris)) {
+                    order.clear();
+                    if (equalNames) {
+                        order = settingOrder(keys, uris);
+                    } else {
+                        for (std::size_t i = 0; i < ids.size(); ++i) order.push_back(i);
+                    }
+                    for (const std::size_t i : order) {
                         if (i >= ids.size()) {
                             const AttributeKey& key = keys[i];
                             const std::u16string name(key.name), uri(key.uri);
