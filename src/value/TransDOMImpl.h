@@ -38,9 +38,9 @@ public:
     // refuses to copy, gives an empty document. The caller keeps source.
     // Exceptions of the XML libraries pass through.
     explicit TransDOMImpl(const DOMDocument* source);
-    // Holds the dictionary document of source, taken over without copying;
-    // an empty document when it could not be built. Exceptions of the build
-    // pass through.
+    // Holds the dictionary document of source, with the builder's document
+    // properties; an empty document when it could not be built. Exceptions
+    // of the build pass through.
     explicit TransDOMImpl(const VORN_DataSource& source);
     // Holds the document that store stands for, taken over; null gives an
     // empty document.
