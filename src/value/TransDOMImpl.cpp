@@ -5,9 +5,6 @@
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
 #include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/dom/DOMImplementation.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include "dictionary/DictionaryBuilder.h"
 #include "value/Refusal.h"
@@ -18,41 +15,32 @@ XERCES_CPP_NAMESPACE_USE
 using XALAN_CPP_NAMESPACE::XalanMemMgrs;
 using XALAN_CPP_NAMESPACE::XercesParserLiaison;
 
-namespace {
-
-std::shared_ptr<const DocumentCore> adopt(DOMDocument* document) {
-    try {
-        return std::make_shared<const DocumentCore>(document);
-    } catch (...) {
-        delete document;
-        throw;
-    }
-}
-
-}  // namespace
-
 TransDOMImpl::TransDOMImpl(const DOMDocument* source)
-    : core(adopt(copyDocument(source))),
+    : core(std::make_shared<const DocumentCore>(DocumentStore::fromDom(source))),
       liaison(nullptr),
       xalanDocument(nullptr),
       evaluator(new XPathEngine) {}
 
 TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
     : liaison(nullptr), xalanDocument(nullptr), evaluator(nullptr) {
-    DOMDocument* document;
-    {
-        DictionaryBuilder builder;
-        document = builder.build(source);
+    // The builder's DOM lives only until the store of it is made, with the
+    // builder document's own properties. A document that could not be built
+    // reads as an empty one.
+    std::unique_ptr<DocumentStore> store;
+    const std::unique_ptr<DOMDocument, void (*)(DOMDocument*)> document(
+        DictionaryBuilder().build(source), [](DOMDocument* d) { d->release(); });
+    if (document) {
+        store = DocumentStore::fromDom(document.get());
+        store->setXmlVersion(reinterpret_cast<const char16_t*>(document->getXmlVersion()));
+        store->setStandalone(document->getXmlStandalone());
+        store->setStrictErrorChecking(document->getStrictErrorChecking());
     }
-    // Queries and serialisation need a document; one that could not be
-    // created reads as an empty one.
-    if (document == nullptr) document = copyDocument(nullptr);
-    core = adopt(document);
+    core = std::make_shared<const DocumentCore>(std::move(store));
     evaluator = new XPathEngine;
 }
 
 TransDOMImpl::TransDOMImpl(std::unique_ptr<DocumentStore> store)
-    : core(adopt(store->makeDom())),
+    : core(std::make_shared<const DocumentCore>(std::move(store))),
       liaison(nullptr),
       xalanDocument(nullptr),
       evaluator(new XPathEngine) {}
@@ -71,70 +59,33 @@ TransDOMImpl::~TransDOMImpl() {
     delete evaluator;
 }
 
-DOMDocument* TransDOMImpl::copyDocument(const DOMDocument* source) {
-    DOMDocument* document =
-        DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager);
-    const DOMElement* root = source != nullptr ? source->getDocumentElement() : nullptr;
-    if (root == nullptr) return document;
-    try {
-        // A deep importNode recurses once per level and overflows the stack
-        // on documents some tens of thousands of elements deep, which the
-        // parser accepts; node by node the copy is the same at any depth. The
-        // checks that each append runs climb to the root, so they are off
-        // meanwhile.
-        document->setStrictErrorChecking(false);
-        DOMNode* copy = document;
-        const DOMNode* node = root;
-        for (;;) {
-            const bool descend =
-                node->getNodeType() != DOMNode::ENTITY_REFERENCE_NODE && node->hasChildNodes();
-            DOMNode* imported = copy->appendChild(document->importNode(node, !descend));
-            if (descend) {
-                copy = imported;
-                node = node->getFirstChild();
-                continue;
-            }
-            while (node != root && node->getNextSibling() == nullptr) {
-                node = node->getParentNode();
-                copy = copy->getParentNode();
-            }
-            if (node == root) break;
-            node = node->getNextSibling();
-        }
-        document->setStrictErrorChecking(true);
-    } catch (...) {
-        // A node the DOM refuses to create, such as a name whose characters
-        // the parser accepted but the DOM's own name check does not: the
-        // value holds an empty document, as for a null source, rather than
-        // throw into the host.
-        delete document;
-        return copyDocument(nullptr);
-    }
-    return document;
-}
-
 TransValueImpl* TransDOMImpl::clone() const { return new TransDOMImpl(*this); }
 
 double TransDOMImpl::asDouble(TransStatus& st) const { return refuseDouble(st); }
 
 const XALAN_CPP_NAMESPACE::XalanDocument* TransDOMImpl::asXalanDocument(TransStatus& st) const {
     st.reset();
-    if (xalanDocument != nullptr) return xalanDocument;
+    XALAN_CPP_NAMESPACE::XalanDocument* view = xalanDocument.load(std::memory_order_acquire);
+    if (view != nullptr) return view;
+    // Two threads asking at once get one view: the second waits for the first.
+    const std::lock_guard<std::mutex> lock(viewLock);
+    view = xalanDocument.load(std::memory_order_relaxed);
+    if (view != nullptr) return view;
     try {
+        DOMDocument* document = core->dom();
         // Made with the settings every value's view has: wrapper nodes and
         // thread safety on, node maps as the liaison defaults them.
         liaison = new XercesParserLiaison(XalanMemMgrs::getDefaultXercesMemMgr());
         liaison->setBuildWrapperNodes(true);
         liaison->setThreadSafe(true);
-        xalanDocument =
-            liaison->createDocument(core->dom(), liaison->getThreadSafe(),
-                                    liaison->getBuildWrapperNodes(), liaison->getBuildMaps());
+        view = liaison->createDocument(document, liaison->getThreadSafe(),
+                                       liaison->getBuildWrapperNodes(), liaison->getBuildMaps());
     } catch (...) {
         // Out of memory, in practice: no view, and the next call tries again.
         delete liaison;
         liaison = nullptr;
-        xalanDocument = nullptr;
         return refuseDocument(st);
     }
-    return xalanDocument;
+    xalanDocument.store(view, std::memory_order_release);
+    return view;
 }

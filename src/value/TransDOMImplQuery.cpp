@@ -22,27 +22,14 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         // of the document, navigated without the wrapper's node map, and the
         // resolver over its namespace declarations.
         const DocumentCore::QueryView& view = core->queryView();
-        std::unique_ptr<XalanDocumentPrefixResolver> ownResolver;
         XalanNode* root = view.root;
-        if (!view.tree) {
-            // An entity reference with children: only the wrapper view has them.
-            TransStatus local;
-            XalanDocument* wrapper = const_cast<XalanDocument*>(asXalanDocument(local));
-            if (wrapper == nullptr) {
-                st.failure(true);
-                return answer;
-            }
-            ownResolver.reset(new XalanDocumentPrefixResolver(
-                wrapper, XalanDOMString(), XalanMemMgrs::getDefaultXercesMemMgr()));
-            root = wrapper;
-        }
-        const PrefixResolver& resolver = ownResolver ? *ownResolver : *view.resolver;
+        const PrefixResolver& resolver = *view.resolver;
         XalanSourceTreeDOMSupport domSupport;
         XalanNode* contextNode = nullptr;
         // By-attribute paths on the tree: the first element the index holds
         // for the value, which is the first node the processor would select.
         IndexedPath indexed;
-        const AttributeIndex* index = view.tree && recogniseIndexedPath(contextPath, indexed)
+        const AttributeIndex* index = recogniseIndexedPath(contextPath, indexed)
                                           ? core->attributeIndex(indexed, *evaluator)
                                           : nullptr;
         if (index != nullptr) {
@@ -63,7 +50,7 @@ XPathAnswer TransDOMImpl::evaluate(const char16_t* contextPath, const char16_t* 
         }
         // An expression that is itself such a path starts from the root
         // wherever it is evaluated: all the elements the index holds.
-        index = view.tree && recogniseIndexedPath(expression, indexed)
+        index = recogniseIndexedPath(expression, indexed)
                     ? core->attributeIndex(indexed, *evaluator)
                     : nullptr;
         if (index != nullptr) {

@@ -11,12 +11,16 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/dom/DOM.hpp>
 
 #include "TransSpace.h"
 #include "support/HostTextMode.h"
+#include "support/StoreCompare.h"
 #include "support/XmlDocuments.h"
+#include "value/TransDOMImpl.h"
 #include "value/TransValueImpl.h"
+#include "value/store/DocumentStore.h"
 #include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentDepth.h"
 #include "value/xpath/XPathLimits.h"
@@ -384,5 +388,64 @@ TEST_F(QueryTest, StringFunctionsOfLargeNumbers) {
         TransStatus st;
         EXPECT_EQ(takeUtf8(value.asString(ts("/"), ts(row.first), st)), row.second) << row.first;
         EXPECT_FALSE(st.failure() || st.warning()) << row.first;
+    }
+}
+
+// The Xerces-wrapper view of a value made from a store: made on first call
+// over the DOM the store stands for, which holds the literal copy's nodes;
+// the same view on every call and for two threads asking at once; a clone
+// has a view of its own over the one DOM the two share.
+TEST_F(DocumentValueTest, WrapperViewsOverTheStoresDom) {
+    DocumentPtr built(DOMImplementation::getImplementation()->createDocument());
+    DOMElement* root = built->createElementNS(u"urn:r", u"r:root");
+    built->appendChild(root);
+    root->setAttributeNS(u"urn:a", u"p:b", u"1");
+    root->setAttributeNS(u"urn:b", u"p:b", u"2");
+    root->setAttribute(u"p:b", u"plain");
+    DOMAttr* parts = built->createAttribute(u"parts");
+    parts->appendChild(built->createTextNode(u"x"));
+    parts->appendChild(built->createEntityReference(u"e"));
+    root->setAttributeNode(parts);
+    for (int i = 0; i < 2000; ++i) {
+        DOMElement* item = built->createElement(u"item");
+        item->setAttribute(u"n", u"\U0001F600");
+        item->appendChild(built->createCDATASection(u"c"));
+        root->appendChild(item);
+    }
+    const DOMDocument* const sources[] = {source.get(), built.get()};
+    for (const DOMDocument* from : sources) {
+        const DocumentPtr copy(literalCopy(from));
+        const TransDOMImpl value(DocumentStore::fromDom(from));
+        TransStatus st;
+        const auto* view = value.asXalanDocument(st);
+        ASSERT_NE(view, nullptr);
+        EXPECT_FALSE(st.failure() || st.warning());
+        const auto* wrapper = dynamic_cast<const XALAN_CPP_NAMESPACE::XercesDocumentWrapper*>(view);
+        ASSERT_NE(wrapper, nullptr);
+        EXPECT_EQ(domDifference(copy.get(), wrapper->getXercesDocument()), "");
+        EXPECT_EQ(value.asXalanDocument(st), view);
+        const TransDOMImpl clone(value);
+        const auto* cloneView = clone.asXalanDocument(st);
+        EXPECT_NE(cloneView, view);
+        EXPECT_EQ(dynamic_cast<const XALAN_CPP_NAMESPACE::XercesDocumentWrapper*>(cloneView)
+                      ->getXercesDocument(),
+                  wrapper->getXercesDocument());
+    }
+    for (int round = 0; round < 20; ++round) {
+        const TransDOMImpl value(DocumentStore::fromDom(built.get()));
+        std::atomic<bool> go{false};
+        const void* seen[2] = {nullptr, nullptr};
+        const auto ask = [&](int i) {
+            while (!go) std::this_thread::yield();
+            TransStatus st;
+            seen[i] = value.asXalanDocument(st);
+        };
+        std::thread first(ask, 0);
+        std::thread second(ask, 1);
+        go = true;
+        first.join();
+        second.join();
+        ASSERT_NE(seen[0], nullptr);
+        EXPECT_EQ(seen[0], seen[1]) << round;
     }
 }

@@ -26,6 +26,88 @@ std::u16string_view view(const XMLCh* s) {
     return s != nullptr ? std::u16string_view(u(s)) : std::u16string_view();
 }
 
+// An attribute as the DOM's attribute map tells it from another: its name,
+// and for one made with namespaces its namespace URI and local name. A null
+// URI and an empty one compare equal, as the DOM compares them.
+struct AttributeKey {
+    std::u16string_view name, uri, local;
+    bool plain;  // made without namespaces
+};
+
+// An element's attributes in the DOM's attribute map: a vector kept in order
+// of name, in which a name is found by binary search and a namespace URI
+// with a local name by a walk from the start. set puts an attribute exactly
+// where the map's setNamedItem (for one made without namespaces) or
+// setNamedItemNS puts it: in place of the one it finds, or else before the
+// equal name its binary search meets, or where the name belongs. So equal
+// names (one qualified name in several namespaces) end in an order that
+// depends on the order they were set in, and setting one without namespaces
+// replaces whichever equal name the search meets.
+class AttributeMap {
+public:
+    static constexpr std::size_t nothing = ~std::size_t(0);
+
+    explicit AttributeMap(const std::vector<AttributeKey>& keys) : keys(keys) {}
+
+    // The index of an attribute of that name, or -1 minus where it belongs.
+    int findName(std::u16string_view name) const {
+        int i = 0;
+        int first = 0;
+        int last = static_cast<int>(placed.size()) - 1;
+        while (first <= last) {
+            i = (first + last) / 2;
+            const int test = name.compare(keys[placed[i]].name);
+            if (test == 0) return i;
+            if (test < 0)
+                last = i - 1;
+            else
+                first = i + 1;
+        }
+        if (first > i) i = first;
+        return -1 - i;
+    }
+    // The index of the first attribute in uri with that local name (its
+    // whole name, for one made without namespaces), or -1.
+    int findNS(std::u16string_view uri, std::u16string_view local) const {
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            const AttributeKey& other = keys[placed[i]];
+            if (other.uri == uri && (other.plain ? other.name : other.local) == local)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    // Sets keys[k]; returns the key it replaced, or nothing.
+    std::size_t set(std::size_t k) {
+        const AttributeKey& key = keys[k];
+        int at = key.plain ? findName(key.name) : findNS(key.uri, key.local);
+        if (at >= 0) {
+            const std::size_t replaced = placed[at];
+            placed[at] = k;
+            return replaced;
+        }
+        if (!key.plain) {
+            at = findName(key.name);
+            if (at < 0) at = -1 - at;
+        } else {
+            at = -1 - at;
+        }
+        placed.insert(placed.begin() + at, k);
+        return nothing;
+    }
+
+    std::vector<std::size_t> placed;  // indices into keys
+
+private:
+    const std::vector<AttributeKey>& keys;
+};
+
+AttributeKey keyOf(const DocumentStore::Name& n) {
+    return {std::u16string_view(n.qname),
+            n.namespaceURI != nullptr ? std::u16string_view(n.namespaceURI) : std::u16string_view(),
+            n.localName != nullptr ? std::u16string_view(n.localName) : std::u16string_view(),
+            !n.namespaced};
+}
+
 }  // namespace
 
 // ---- Texts ----
@@ -98,6 +180,8 @@ DocumentStore::Id DocumentStore::nameNS(NameUse use, const char16_t* uri,
 
 DocumentStore::Id DocumentStore::intern(NameUse use, bool namespaced, const char16_t* uri,
                                         std::u16string_view qname) {
+    // The DOM reports an empty namespace URI as none.
+    if (uri != nullptr && *uri == 0) uri = nullptr;
     std::u16string key;
     key.reserve(qname.size() + 4 + (uri != nullptr ? std::char_traits<char16_t>::length(uri) : 0));
     key += char16_t(u'0' + static_cast<int>(use));
@@ -226,36 +310,42 @@ DocumentStore::Id DocumentStore::appendAttribute(Id elementId, Id nameId,
 }
 
 DocumentStore::Id DocumentStore::setAttribute(Id elementId, Id nameId, std::u16string_view value) {
-    const Name& set = names[nameId];
-    const std::u16string_view setName(set.qname);
-    Id before = none;  // the attribute the new one follows
+    std::vector<AttributeKey> keys;
+    std::vector<Id> ids;
     for (Id a = nodes[elementId].data; a != none; a = attributes[a].next) {
-        const Name& held = names[attributes[a].name & nameMask];
-        // setAttribute finds an attribute by its name, setAttributeNS by
-        // namespace URI and local name (a name's whole, for one made
-        // without namespaces).
-        const bool same = set.namespaced ? equalUri(held.namespaceURI, set.namespaceURI) &&
-                                               std::u16string_view(held.namespaced ? held.localName
-                                                                                   : held.qname) ==
-                                                   std::u16string_view(set.localName)
-                                         : std::u16string_view(held.qname) == setName;
-        if (same) {
-            attributes[a].name = nameId;
-            parts.erase(a);
-            attributes[a].value = texts.add(value);
-            return a;
-        }
-        if (std::u16string_view(held.qname).compare(setName) < 0) before = a;
+        keys.push_back(keyOf(attributeName(a)));
+        ids.push_back(a);
+    }
+    const Name& set = names[nameId];
+    AttributeMap map(keys);
+    for (std::size_t i = 0; i < ids.size(); ++i) map.placed.push_back(i);
+    // The DOM first looks for an attribute to give the value to: by name,
+    // or by namespace URI and the whole name taken as a local name. That
+    // one keeps its own name.
+    const int found = set.namespaced ? map.findNS(keyOf(set).uri, std::u16string_view(set.qname))
+                                     : map.findName(std::u16string_view(set.qname));
+    if (found >= 0) {
+        const Id a = ids[map.placed[found]];
+        parts.erase(a);
+        attributes[a].name &= nameMask;
+        attributes[a].value = texts.add(value);
+        return a;
     }
     if (attributes.size() == none) throw std::bad_alloc();
     const Id id = attributes.push(Attribute{nameId, texts.add(value), none});
-    if (before == none) {
-        attributes[id].next = nodes[elementId].data;
-        nodes[elementId].data = id;
-    } else {
-        attributes[id].next = attributes[before].next;
-        attributes[before].next = id;
+    keys.push_back(keyOf(set));
+    ids.push_back(id);
+    const std::size_t replaced = map.set(keys.size() - 1);
+    if (replaced != AttributeMap::nothing) parts.erase(ids[replaced]);
+    Id previous = none;
+    for (const std::size_t k : map.placed) {
+        if (previous == none)
+            nodes[elementId].data = ids[k];
+        else
+            attributes[previous].next = ids[k];
+        previous = ids[k];
     }
+    attributes[previous].next = none;
     lastElement = none;
     return id;
 }
@@ -267,11 +357,6 @@ DocumentStore::Id DocumentStore::appendAttributeParts(Id elementId, Id nameId,
     attributes[id].name |= partsBit;
     parts[id] = valueParts;
     return id;
-}
-
-bool DocumentStore::equalUri(const char16_t* a, const char16_t* b) {
-    if (a == nullptr || b == nullptr) return a == b;
-    return std::u16string_view(a) == std::u16string_view(b);
 }
 
 // ---- Reading ----
@@ -325,30 +410,66 @@ std::unique_ptr<DocumentStore> DocumentStore::fromDom(const DOMDocument* source)
     const DOMElement* root = source != nullptr ? source->getDocumentElement() : nullptr;
     if (root == nullptr) return store;
     store->checkNames(true);
-    const auto nameOf = [&store](NameUse use, const DOMNode* node) {
-        const std::u16string_view qname = view(node->getNodeName());
+    // The DOM keeps one copy of each name and URI per document, so the
+    // interned name is first looked up by those pointers.
+    struct Seen {
+        const XMLCh* name;
+        const XMLCh* uri;
+        int kind;
+        bool operator==(const Seen& o) const {
+            return name == o.name && uri == o.uri && kind == o.kind;
+        }
+    };
+    struct SeenHash {
+        std::size_t operator()(const Seen& s) const {
+            return std::hash<const void*>()(s.name) * 31 + std::hash<const void*>()(s.uri) +
+                   std::size_t(s.kind);
+        }
+    };
+    std::unordered_map<Seen, Id, SeenHash> seen;
+    const auto nameOf = [&store, &seen](NameUse use, const DOMNode* node) {
         // The copy makes a node with namespaces exactly where the source's
         // has a local name.
-        return node->getLocalName() == nullptr
-                   ? store->name(use, qname)
-                   : store->nameNS(use, u(node->getNamespaceURI()), qname);
+        const bool namespaced = node->getLocalName() != nullptr;
+        const Seen key{node->getNodeName(), namespaced ? node->getNamespaceURI() : nullptr,
+                       static_cast<int>(use) * 2 + (namespaced ? 1 : 0)};
+        const auto found = seen.find(key);
+        if (found != seen.end()) return found->second;
+        const std::u16string_view qname = view(key.name);
+        const Id id = namespaced ? store->nameNS(use, u(key.uri), qname) : store->name(use, qname);
+        seen.emplace(key, id);
+        return id;
     };
     try {
         Id parentId = documentNode;
         const DOMNode* node = root;
         std::vector<Part> valueParts;
+        std::vector<AttributeKey> keys;
+        std::vector<const DOMAttr*> sources;
         for (;;) {
             Id made = none;
             bool descend = false;
             switch (node->getNodeType()) {
                 case DOMNode::ELEMENT_NODE: {
                     made = store->element(nameOf(NameUse::Element, node));
+                    // The copy sets the source's attributes in the source's
+                    // order, each where the DOM puts it, without the ones
+                    // defaulted from a document type.
                     const DOMNamedNodeMap* map = node->getAttributes();
                     const XMLSize_t count = map != nullptr ? map->getLength() : 0;
+                    keys.clear();
+                    sources.clear();
                     for (XMLSize_t i = 0; i < count; ++i) {
                         const DOMAttr* a = static_cast<const DOMAttr*>(map->item(i));
-                        // A defaulted attribute is not carried by the copy.
                         if (!a->getSpecified()) continue;
+                        keys.push_back({view(a->getNodeName()), view(a->getNamespaceURI()),
+                                        view(a->getLocalName()), a->getLocalName() == nullptr});
+                        sources.push_back(a);
+                    }
+                    AttributeMap copied(keys);
+                    for (std::size_t k = 0; k < keys.size(); ++k) copied.set(k);
+                    for (const std::size_t k : copied.placed) {
+                        const DOMAttr* a = sources[k];
                         const Id attributeName = nameOf(NameUse::Attribute, a);
                         bool plain = true;
                         for (const DOMNode* part = a->getFirstChild(); part != nullptr;
@@ -433,82 +554,64 @@ std::unique_ptr<DocumentStore> DocumentStore::fromDom(const DOMDocument* source)
 
 namespace {
 
-// The DOM keeps an element's attributes sorted by name and puts a new one
-// before an equal name its binary search meets, or in place of one with the
-// same namespace and local name (by name, for one made without namespaces).
-// Equal names (one qualified name in several namespaces) therefore end in an
-// order that depends on the order they were set in: the order of setting
-// that gives the wanted order is found by trying, on the DOM's own rule.
-// Beyond a bound of tries the attributes go in the wanted order.
-struct AttributeKey {
-    std::u16string_view name, uri, local;
-    bool plain;
-};
-
-int searchName(const std::vector<AttributeKey>& keys, const std::vector<std::size_t>& placed,
-               std::u16string_view name) {
-    int i = 0;
-    int first = 0;
-    int last = static_cast<int>(placed.size()) - 1;
-    while (first <= last) {
-        i = (first + last) / 2;
-        const int test = name.compare(keys[placed[i]].name);
-        if (test == 0) return i;
-        if (test < 0)
-            last = i - 1;
-        else
-            first = i + 1;
-    }
-    if (first > i) i = first;
-    return -1 - i;
-}
-
-std::vector<std::size_t> placeAttributes(const std::vector<AttributeKey>& keys,
-                                         const std::vector<std::size_t>& order) {
-    std::vector<std::size_t> placed;
-    for (const std::size_t k : order) {
-        const AttributeKey& key = keys[k];
-        int at = -1;
-        if (!key.plain) {
-            for (std::size_t j = 0; j < placed.size() && at < 0; ++j) {
-                const AttributeKey& other = keys[placed[j]];
-                if (other.uri == key.uri &&
-                    (other.plain ? other.name == key.local : other.local == key.local))
-                    at = static_cast<int>(j);
-            }
-            if (at >= 0) {
-                placed[at] = k;
-                continue;
-            }
-            at = searchName(keys, placed, key.name);
-            if (at < 0) at = -1 - at;
-        } else {
-            at = searchName(keys, placed, key.name);
-            if (at >= 0) {
-                placed[at] = k;
-                continue;
-            }
-            at = -1 - at;
-        }
-        placed.insert(placed.begin() + at, k);
-    }
-    return placed;
-}
-
-std::vector<std::size_t> settingOrder(const std::vector<AttributeKey>& keys) {
-    std::vector<std::size_t> order(keys.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
-    for (std::size_t i = 0; i + 1 < keys.size();) {
+// The order of setting an element's attributes that leaves them in the order
+// of keys, found by trying the orders of each run of equal names, the first
+// run turning fastest, on the map's own rule. A run that holds an attribute
+// without namespaces beside ones with may need a stand-in: an attribute of
+// the run's name in a namespace of its own, which the one without
+// namespaces replaces when the search meets it, and which is removed
+// afterwards if it is still there. Orders name stand-ins from keys.size()
+// on; their keys are added to keys, their URIs kept in uris. Beyond a bound
+// of tries the attributes go in the order of keys.
+std::vector<std::size_t> settingOrder(std::vector<AttributeKey>& keys,
+                                      std::vector<std::u16string>& uris) {
+    const std::size_t count = keys.size();
+    std::vector<std::size_t> order;
+    std::vector<std::pair<std::size_t, std::size_t>> runs;  // spans of order
+    uris.clear();
+    uris.reserve(count);  // the keys' views stay valid
+    for (std::size_t i = 0; i < count;) {
         std::size_t end = i + 1;
-        while (end < keys.size() && keys[end].name == keys[i].name) ++end;
-        if (end - i > 1) runs.emplace_back(i, end);
+        while (end < count && keys[end].name == keys[i].name) ++end;
+        const std::size_t begin = order.size();
+        bool plain = false;
+        const AttributeKey* namespaced = nullptr;
+        for (std::size_t k = i; k < end; ++k) {
+            order.push_back(k);
+            if (keys[k].plain)
+                plain = true;
+            else
+                namespaced = &keys[k];
+        }
+        const std::u16string_view name = keys[i].name;
+        const std::u16string_view prefix = name.substr(0, name.find(u':'));
+        if (plain && namespaced != nullptr && name != u"xmlns" && prefix != u"xml" &&
+            prefix != u"xmlns") {
+            std::u16string uri = u"urn:x-transspace:stand-in";
+            for (std::size_t k = i; k < end; ++k)
+                if (keys[k].uri == uri) uri += u'-';
+            uris.push_back(std::move(uri));
+            const AttributeKey standIn{name, uris.back(), namespaced->local, false};
+            keys.push_back(standIn);
+            order.push_back(keys.size() - 1);
+        }
+        if (order.size() - begin > 1) runs.emplace_back(begin, order.size());
         i = end;
     }
     if (runs.empty()) return order;
-    const std::vector<std::size_t> wanted = order;
     for (int tries = 0; tries < 5040; ++tries) {
-        if (placeAttributes(keys, order) == wanted) return order;
+        AttributeMap map(keys);
+        for (const std::size_t k : order) map.set(k);
+        std::size_t at = 0;
+        bool same = true;
+        for (const std::size_t k : map.placed) {
+            if (k >= count) continue;
+            if (k != at++) {
+                same = false;
+                break;
+            }
+        }
+        if (same && at == count) return order;
         // The next order of the runs, the first run turning fastest.
         std::size_t r = 0;
         while (r < runs.size() && !std::next_permutation(order.begin() + runs[r].first,
@@ -516,7 +619,10 @@ std::vector<std::size_t> settingOrder(const std::vector<AttributeKey>& keys) {
             ++r;
         if (r == runs.size()) break;
     }
-    return wanted;
+    keys.resize(count);
+    order.resize(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = i;
+    return order;
 }
 
 }  // namespace
@@ -532,6 +638,9 @@ DOMDocument* DocumentStore::makeDom() const {
         document->setStrictErrorChecking(false);
         std::vector<AttributeKey> keys;
         std::vector<Id> ids;
+        std::vector<std::u16string> uris;
+        std::vector<DOMAttr*> standIns;
+        std::vector<std::size_t> order;
         DOMNode* parentNode = document;
         Id n = firstChild(documentNode);
         while (n != none) {
@@ -544,18 +653,29 @@ DOMDocument* DocumentStore::makeDom() const {
                                       : document->createElement(x(nm.qname));
                     keys.clear();
                     ids.clear();
+                    bool equalNames = false;
                     for (Id a = firstAttribute(n); a != none; a = nextAttribute(a)) {
-                        const Name& an = attributeName(a);
-                        keys.push_back({std::u16string_view(an.qname),
-                                        an.namespaceURI != nullptr
-                                            ? std::u16string_view(an.namespaceURI)
-                                            : std::u16string_view(),
-                                        an.localName != nullptr ? std::u16string_view(an.localName)
-                                                                : std::u16string_view(),
-                                        !an.namespaced});
+                        keys.push_back(keyOf(attributeName(a)));
                         ids.push_back(a);
+                        if (keys.size() > 1 && keys.back().name == keys[keys.size() - 2].name)
+                            equalNames = true;
                     }
-                    for (const std::size_t i : settingOrder(keys)) {
+                    standIns.clear();
+                    order.clear();
+                    if (equalNames) {
+                        order = settingOrder(keys, uris);
+                    } else {
+                        for (std::size_t i = 0; i < ids.size(); ++i) order.push_back(i);
+                    }
+                    for (const std::size_t i : order) {
+                        if (i >= ids.size()) {
+                            const AttributeKey& key = keys[i];
+                            const std::u16string name(key.name), uri(key.uri);
+                            standIns.push_back(
+                                document->createAttributeNS(x(uri.c_str()), x(name.c_str())));
+                            element->setAttributeNodeNS(standIns.back());
+                            continue;
+                        }
                         const Id a = ids[i];
                         const Name& an = attributeName(a);
                         DOMAttr* copy = an.namespaced ? document->createAttributeNS(
@@ -575,6 +695,11 @@ DOMDocument* DocumentStore::makeDom() const {
                             element->setAttributeNodeNS(copy);
                         else
                             element->setAttributeNode(copy);
+                    }
+                    for (DOMAttr* standIn : standIns) {
+                        if (standIn->getOwnerElement() == element)
+                            element->removeAttributeNode(standIn);
+                        standIn->release();
                     }
                     made = element;
                     break;

@@ -97,8 +97,9 @@ public:
 
     // The id of a name without namespaces.
     Id name(NameUse use, std::u16string_view qname);
-    // The id of a namespace-aware name; uri null for none (distinct from an
-    // empty uri). The prefix is what precedes the first colon.
+    // The id of a namespace-aware name; uri null or empty for none (the DOM
+    // reports an empty one as none). The prefix is what precedes the first
+    // colon.
     Id nameNS(NameUse use, const char16_t* uri, std::u16string_view qname);
 
     // New nodes, not yet in the tree. data is the node's value (the text of
@@ -116,10 +117,17 @@ public:
     // Adds an attribute as the element's last, for a caller that adds them
     // in the DOM's order.
     Id appendAttribute(Id element, Id name, std::u16string_view value);
-    // Sets an attribute where the DOM's setAttribute or setAttributeNS puts
-    // it: the DOM keeps an element's attributes sorted by name, and a new
-    // one replaces the value of one of the same name (without namespaces)
-    // or of the same namespace URI and local name.
+    // Sets an attribute as the DOM's setAttribute (a name without
+    // namespaces) or setAttributeNS does: the value goes to the attribute of
+    // that name, or of that namespace URI with the whole name as its local
+    // name, which keeps its own name; or else a new attribute goes where the
+    // DOM's attribute map puts it, replacing one of the same name (without
+    // namespaces) or of the same namespace URI and local name. The map keeps
+    // attributes in order of name, a new one before the equal name its
+    // binary search meets. Returns the attribute that holds the value.
+    // Replacing one by a name of another prefix may leave the attributes out
+    // of order of name, which makeDom does not reproduce; no copy of a DOM
+    // holds such an order.
     Id setAttribute(Id element, Id name, std::u16string_view value);
     // An attribute whose value the DOM holds as texts and entity references:
     // value is what the attribute's value reads as (the texts joined), parts
@@ -181,8 +189,10 @@ public:
     std::size_t memory() const;
 
     // A new DOM document holding exactly the nodes the store stands for,
-    // with the document's properties. The caller owns it. Exceptions of the
-    // DOM pass through.
+    // with the document's properties and the attributes in the store's
+    // order where that is in order of name, equal names (one name in several
+    // namespaces) in any order the DOM's setting of them can leave. The
+    // caller owns it. Exceptions of the DOM pass through.
     XERCES_CPP_NAMESPACE::DOMDocument* makeDom() const;
 
     // A store standing for the copy a document value makes of source: its
@@ -232,7 +242,6 @@ private:
     static constexpr Id partsBit = 0x80000000u;
     static constexpr Id nameMask = 0x7FFFFFFFu;
 
-    static bool equalUri(const char16_t* a, const char16_t* b);
     Id newNode(Type type, Id name, Id data);
     Id newAttribute(Id element, Id name, std::u16string_view value);
     Id intern(NameUse use, bool namespaced, const char16_t* uri, std::u16string_view qname);

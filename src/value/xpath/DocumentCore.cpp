@@ -8,28 +8,36 @@
 
 #include "value/store/DocumentStore.h"
 #include "value/xpath/CompiledXPath.h"
-#include "value/xpath/DocumentDepth.h"
 #include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
 namespace xalan = XALAN_CPP_NAMESPACE;
 
-DocumentCore::DocumentCore(DOMDocument* document) : document(document) {}
+DocumentCore::DocumentCore(std::unique_ptr<DocumentStore> store)
+    : compact(store ? std::move(store) : std::unique_ptr<DocumentStore>(new DocumentStore)) {}
 
 DocumentCore::~DocumentCore() {
     indexes.clear();  // points into the view
     view = QueryView();
-    delete document;
+    delete document.load();
+}
+
+DOMDocument* DocumentCore::dom() const {
+    DOMDocument* made = document.load(std::memory_order_acquire);
+    if (made != nullptr) return made;
+    const std::lock_guard<std::mutex> lock(domLock);
+    made = document.load(std::memory_order_relaxed);
+    if (made == nullptr) {
+        made = compact->makeDom();
+        document.store(made, std::memory_order_release);
+    }
+    return made;
 }
 
 const DocumentCore::QueryView& DocumentCore::queryView() const {
     std::call_once(viewBuilt, [this] {
         QueryView built;
-        built.tree = SourceTree::build(document);
-        if (!built.tree) {
-            view = std::move(built);
-            return;
-        }
+        built.tree = SourceTree::build(*compact);
         xalan::XalanSourceTreeDocument& tree = built.tree->document();
         if (tree.getDocumentElement() == nullptr) {
             built.emptyRoot.reset(new EmptyDocumentRoot);
@@ -44,13 +52,8 @@ const DocumentCore::QueryView& DocumentCore::queryView() const {
     return view;
 }
 
-const DocumentStore& DocumentCore::store() const {
-    std::call_once(storeMade, [this] { compact = DocumentStore::fromDom(document); });
-    return *compact;
-}
-
 std::size_t DocumentCore::depth() const {
-    std::call_once(depthCounted, [this] { elementDepth = documentDepth(document); });
+    std::call_once(depthCounted, [this] { elementDepth = compact->depth(); });
     return elementDepth;
 }
 

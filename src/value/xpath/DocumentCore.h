@@ -1,11 +1,14 @@
-// What document values share: the DOM document, which never changes once a
-// value holds it, and the query view derived from it. Values and their
-// clones hold the core through a shared pointer (its count of owners is
-// atomic), so a clone costs no copy, and two values sharing one core may be
-// used from two threads at once: nothing here changes after it is built.
+// What document values share: the compact store of the document, which never
+// changes once a value holds it, the query view derived from it, and the DOM
+// made from it when first asked for. Values and their clones hold the core
+// through a shared pointer (its count of owners is atomic), so a clone costs
+// no copy, and two values sharing one core may be used from two threads at
+// once: what is made on demand is made once, under a lock, and never changes
+// afterwards.
 #ifndef TRANSSPACE_VALUE_DOCUMENTCORE_H
 #define TRANSSPACE_VALUE_DOCUMENTCORE_H
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -24,21 +27,25 @@ class DocumentStore;
 
 class DocumentCore {
 public:
-    // Takes document over; it must not change afterwards.
-    explicit DocumentCore(XERCES_CPP_NAMESPACE::DOMDocument* document);
+    // Takes store over; null stands for an empty store.
+    explicit DocumentCore(std::unique_ptr<DocumentStore> store);
     ~DocumentCore();
     DocumentCore(const DocumentCore&) = delete;
     DocumentCore& operator=(const DocumentCore&) = delete;
 
-    XERCES_CPP_NAMESPACE::DOMDocument* dom() const { return document; }
-    // The compact store of the document, made on first use.
-    const DocumentStore& store() const;
+    const DocumentStore& store() const { return *compact; }
+
+    // The DOM document the store stands for, made on the first call, once,
+    // whichever thread asks first, and kept while the core lives: the same
+    // pointer on every call. Exceptions of the DOM pass to the caller and
+    // the next call tries again. Nothing may change the document.
+    XERCES_CPP_NAMESPACE::DOMDocument* dom() const;
 
     // What queries run on: Xalan's own tree holding exactly the nodes of the
-    // DOM, the node queries start from, and a prefix resolver over the
-    // document's namespace declarations. Built on first use, once, whichever
-    // thread asks first; exceptions of the build pass to the caller. Tree
-    // null only where SourceTree::build says.
+    // store's document, the node queries start from, and a prefix resolver
+    // over the document's namespace declarations. Built on first use, once,
+    // whichever thread asks first; exceptions of the build pass to the
+    // caller.
     struct QueryView {
         std::unique_ptr<SourceTree> tree;
         std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
@@ -49,9 +56,9 @@ public:
 
     // The index of path's attribute over path's elements on the query view,
     // built with engine on first need and kept, unchanged, while the core
-    // lives. Null when the path is not indexed: the view has no tree or no
-    // document element, the processor refuses the path, or the document
-    // already holds maxIndexes; the query then goes to the processor.
+    // lives. Null when the path is not indexed: the document has no
+    // element, the processor refuses the path, or the document already
+    // holds maxIndexes; the query then goes to the processor.
     const AttributeIndex* attributeIndex(const IndexedPath& path, XPathEngine& engine) const;
 
     // The index that attributeIndex keeps, made anew on view; null where
@@ -68,9 +75,10 @@ public:
     std::size_t depth() const;
 
 private:
-    XERCES_CPP_NAMESPACE::DOMDocument* document;
-    mutable std::once_flag storeMade;
-    mutable std::unique_ptr<DocumentStore> compact;
+    const std::unique_ptr<const DocumentStore> compact;
+    // The DOM: read without the lock once made, made under it.
+    mutable std::mutex domLock;
+    mutable std::atomic<XERCES_CPP_NAMESPACE::DOMDocument*> document{nullptr};
     mutable std::once_flag viewBuilt;
     mutable QueryView view;
     mutable std::once_flag depthCounted;

@@ -28,26 +28,12 @@
 #include <xalanc/XalanSourceTree/XalanSourceTreeProcessingInstructionAllocator.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeTextAllocator.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeTextIWSAllocator.hpp>
-#include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/dom/DOMNamedNodeMap.hpp>
-#include <xercesc/dom/DOMProcessingInstruction.hpp>
-#include <xercesc/util/XMLString.hpp>
 
-XERCES_CPP_NAMESPACE_USE
+#include "value/store/DocumentStore.h"
+
 namespace xalan = XALAN_CPP_NAMESPACE;
 
 namespace {
-
-const XMLCh empty[] = {0};
-
-const XMLCh* orEmpty(const XMLCh* s) { return s != nullptr ? s : empty; }
-
-std::u16string_view view(const XMLCh* s) { return std::u16string_view(orEmpty(s)); }
-
-bool isNamespaceDeclaration(const XMLCh* qname) {
-    const std::u16string_view name = view(qname);
-    return name == u"xmlns" || name.substr(0, 6) == u"xmlns:";
-}
 
 const std::size_t blockSize = 4096;
 
@@ -238,6 +224,7 @@ namespace {
 
 using Storage = SourceTree::Storage;
 using Index = xalan::XalanNode::IndexType;
+using Id = DocumentStore::Id;
 
 // Makes the nodes as the tree document's factory does: the same classes,
 // the same strings, and numbers in creation order starting where it starts.
@@ -245,20 +232,19 @@ using Index = xalan::XalanNode::IndexType;
 // ones after the last.
 class TreeBuilder {
 public:
-    TreeBuilder(xalan::XalanSourceTreeDocument& tree, Storage& storage)
-        : tree(tree), storage(storage) {}
+    TreeBuilder(const DocumentStore& store, xalan::XalanSourceTreeDocument& tree, Storage& storage)
+        : store(store), tree(tree), storage(storage) {}
 
-    void openElement(const DOMElement* e) {
+    void openElement(Id e) {
         xalan::XalanSourceTreeElement* element = makeElement(e);
         append(element);
         levels.push_back({element, nullptr});
     }
     void closeElement() { levels.pop_back(); }
 
-    void text(const XMLCh* data) {
+    void text(std::u16string_view chars) {
         xalan::XalanSourceTreeElement* parent = levels.back().element;
         if (parent == nullptr) return;  // text is never a child of the document
-        const std::u16string_view chars = view(data);
         if (xalan::isXMLWhitespace(chars.data(), 0, chars.size()))
             append(storage.whitespace.create(storage.value(chars), parent, nullptr, nullptr,
                                              nextIndex++));
@@ -266,28 +252,59 @@ public:
             append(
                 storage.texts.create(storage.value(chars), parent, nullptr, nullptr, nextIndex++));
     }
-    void marked(xalan::XalanNode::NodeType type, const DOMNode* node) {
+    // A CDATA section (its name, its text) or an entity reference (its
+    // name, an empty value, as on the wrapper view).
+    void marked(xalan::XalanNode::NodeType type, std::u16string_view name,
+                std::u16string_view data) {
         xalan::XalanSourceTreeElement* parent = levels.back().element;
         if (parent == nullptr) return;
-        storage.marked.emplace_back(
-            new MarkedText(type, storage.name(view(node->getNodeName())),
-                           storage.value(type == xalan::XalanNode::ENTITY_REFERENCE_NODE
-                                             ? std::u16string_view(u"")
-                                             : view(node->getNodeValue())),
-                           parent, nextIndex++, storage.linking));
+        storage.marked.emplace_back(new MarkedText(type, storage.name(name), storage.value(data),
+                                                   parent, nextIndex++, storage.linking));
         append(static_cast<xalan::XalanSourceTreeText*>(storage.marked.back().get()));
     }
-    void comment(const XMLCh* data) {
-        append(storage.comments.create(storage.value(view(data)), &tree, levels.back().element,
-                                       nullptr, nullptr, nextIndex++));
+    void comment(std::u16string_view data) {
+        append(storage.comments.create(storage.value(data), &tree, levels.back().element, nullptr,
+                                       nullptr, nextIndex++));
     }
-    void instruction(const DOMProcessingInstruction* pi) {
-        append(storage.instructions.create(storage.name(view(pi->getTarget())),
-                                           storage.value(view(pi->getData())), &tree,
+    void instruction(std::u16string_view target, std::u16string_view data) {
+        append(storage.instructions.create(storage.name(target), storage.value(data), &tree,
                                            levels.back().element, nullptr, nullptr, nextIndex++));
     }
 
 private:
+    // The tree's strings of one interned name, made on its first use.
+    struct Names {
+        const xalan::XalanDOMString* qname = nullptr;  // null until made
+        const xalan::XalanDOMString* local = nullptr;
+        const xalan::XalanDOMString* uri = nullptr;  // null: no namespace
+        const xalan::XalanDOMString* prefix = nullptr;
+    };
+
+    // An element's prefix is the name before its colon or empty; an
+    // attribute's is the name before its colon or the whole name.
+    const Names& names(std::vector<Names>& cache, Id id, bool attribute) {
+        if (id >= cache.size()) cache.resize(std::size_t(id) + 1);
+        Names& made = cache[id];
+        if (made.qname != nullptr) return made;
+        const DocumentStore::Name& n = store.name(id);
+        const std::u16string_view qname(n.qname);
+        made.qname = &storage.name(qname);
+        if (n.namespaceURI != nullptr && *n.namespaceURI != 0) {
+            made.uri = &storage.name(n.namespaceURI);
+            made.local =
+                &storage.name(n.localName != nullptr ? std::u16string_view(n.localName) : qname);
+            const std::size_t colon = qname.find(u':');
+            made.prefix = &storage.name(colon != std::u16string_view::npos || attribute
+                                            ? qname.substr(0, colon)
+                                            : std::u16string_view(u""));
+        }
+        return made;
+    }
+
+    static bool isNamespaceDeclaration(std::u16string_view name) {
+        return name == u"xmlns" || name.substr(0, 6) == u"xmlns:";
+    }
+
     template <class Node>
     void append(Node* node) {
         Level& level = levels.back();
@@ -301,74 +318,60 @@ private:
         level.lastChild = node;
     }
 
-    xalan::XalanSourceTreeElement* makeElement(const DOMElement* e) {
+    xalan::XalanSourceTreeElement* makeElement(Id e) {
         xalan::XalanSourceTreeElement* parent = levels.back().element;
-        const DOMNamedNodeMap* map = e->getAttributes();
-        const XMLSize_t count = map != nullptr ? map->getLength() : 0;
+        std::size_t count = 0;
+        for (Id a = store.firstAttribute(e); a != DocumentStore::none; a = store.nextAttribute(a))
+            ++count;
         xalan::XalanSourceTreeAttr** slots = count != 0 ? storage.slots(count) : nullptr;
         const auto attributeCount = static_cast<xalan::XalanSize_t>(count);
         const Index index = nextIndex++;
 
-        const std::u16string_view qname = view(e->getTagName());
-        const std::u16string_view uri = view(e->getNamespaceURI());
+        const Names& n = names(elementNames, store.nameIdOf(e), false);
         xalan::XalanSourceTreeElement* element;
-        if (uri.empty()) {
-            const xalan::XalanDOMString& tag = storage.name(qname);
+        if (n.uri == nullptr) {
             if (count == 0)
-                element = storage.leaves.create(tag, &tree, parent, nullptr, nullptr, index);
+                element = storage.leaves.create(*n.qname, &tree, parent, nullptr, nullptr, index);
             else
-                element = storage.elements.create(tag, &tree, slots, attributeCount, parent,
+                element = storage.elements.create(*n.qname, &tree, slots, attributeCount, parent,
                                                   nullptr, nullptr, index);
+        } else if (count == 0) {
+            element = storage.leavesNS.create(*n.qname, *n.local, *n.uri, *n.prefix, &tree, parent,
+                                              nullptr, nullptr, index);
         } else {
-            const std::size_t colon = qname.find(u':');
-            const xalan::XalanDOMString& tag = storage.name(qname);
-            const xalan::XalanDOMString& local = storage.name(view(e->getLocalName()));
-            const xalan::XalanDOMString& space = storage.name(uri);
-            const xalan::XalanDOMString& prefix =
-                storage.name(colon == std::u16string_view::npos ? std::u16string_view(u"")
-                                                                : qname.substr(0, colon));
-            if (count == 0)
-                element = storage.leavesNS.create(tag, local, space, prefix, &tree, parent, nullptr,
-                                                  nullptr, index);
-            else
-                element =
-                    storage.elementsNS.create(tag, local, space, prefix, &tree, slots,
-                                              attributeCount, parent, nullptr, nullptr, index);
+            element = storage.elementsNS.create(*n.qname, *n.local, *n.uri, *n.prefix, &tree, slots,
+                                                attributeCount, parent, nullptr, nullptr, index);
         }
 
         // Namespace declarations come first, then the other attributes, each
         // group in the DOM's order.
         std::size_t slot = 0;
         for (const bool declarations : {true, false}) {
-            for (XMLSize_t i = 0; i < count; ++i) {
-                const DOMNode* a = map->item(i);
-                if (isNamespaceDeclaration(a->getNodeName()) != declarations) continue;
+            for (Id a = store.firstAttribute(e); a != DocumentStore::none;
+                 a = store.nextAttribute(a)) {
+                if (isNamespaceDeclaration(store.attributeName(a).qname) != declarations) continue;
                 slots[slot++] = makeAttribute(a, element);
             }
         }
         return element;
     }
 
-    xalan::XalanSourceTreeAttr* makeAttribute(const DOMNode* a,
-                                              xalan::XalanSourceTreeElement* owner) {
-        const std::u16string_view qname = view(a->getNodeName());
-        const std::u16string_view uri = view(a->getNamespaceURI());
-        const xalan::XalanDOMString& name = storage.name(qname);
-        const xalan::XalanDOMString& value = storage.value(view(a->getNodeValue()));
-        if (uri.empty()) return storage.attributes.create(name, value, owner, nextIndex++);
-        const XMLCh* local = a->getLocalName();
-        // The prefix is the name before its colon, or the whole name.
-        return storage.attributesNS.create(
-            name, storage.name(local != nullptr ? view(local) : qname), storage.name(uri),
-            storage.name(qname.substr(0, qname.find(u':'))), value, owner, nextIndex++);
+    xalan::XalanSourceTreeAttr* makeAttribute(Id a, xalan::XalanSourceTreeElement* owner) {
+        const Names& n = names(attributeNames, store.attributeNameId(a), true);
+        const xalan::XalanDOMString& value = storage.value(store.attributeValue(a));
+        if (n.uri == nullptr) return storage.attributes.create(*n.qname, value, owner, nextIndex++);
+        return storage.attributesNS.create(*n.qname, *n.local, *n.uri, *n.prefix, value, owner,
+                                           nextIndex++);
     }
 
     struct Level {
         xalan::XalanSourceTreeElement* element;
         xalan::XalanNode* lastChild;
     };
+    const DocumentStore& store;
     xalan::XalanSourceTreeDocument& tree;
     Storage& storage;
+    std::vector<Names> elementNames, attributeNames;
     std::vector<Level> levels{Level{nullptr, nullptr}};
     Index nextIndex = 2;  // the document itself is number 1
 };
@@ -386,58 +389,57 @@ std::size_t SourceTree::memory() const {
            storage->marked.size() * (sizeof(MarkedText) + sizeof(void*));
 }
 
-std::unique_ptr<SourceTree> SourceTree::build(const DOMDocument* document) {
+std::unique_ptr<SourceTree> SourceTree::build(const DocumentStore& store) {
     std::unique_ptr<SourceTree> result(new SourceTree);
     result->storage.reset(new Storage);
     result->tree.reset(new xalan::XalanSourceTreeDocument(result->storage->memory));
-    TreeBuilder builder(*result->tree, *result->storage);
+    TreeBuilder builder(store, *result->tree, *result->storage);
 
     // Iterative: documents may nest deeper than the stack allows recursion.
-    const DOMNode* node = document->getFirstChild();
-    while (node != nullptr) {
+    // Only elements have children in the DOM the store stands for.
+    Id node = store.firstChild(DocumentStore::documentNode);
+    while (node != DocumentStore::none) {
         bool opened = false;
-        switch (node->getNodeType()) {
-            case DOMNode::ELEMENT_NODE:
-                builder.openElement(static_cast<const DOMElement*>(node));
+        switch (store.type(node)) {
+            case DocumentStore::Element:
+                builder.openElement(node);
                 opened = true;
                 break;
-            case DOMNode::CDATA_SECTION_NODE:
-                builder.marked(xalan::XalanNode::CDATA_SECTION_NODE, node);
+            case DocumentStore::CDATA:
+                builder.marked(xalan::XalanNode::CDATA_SECTION_NODE, u"#cdata-section",
+                               store.value(node));
                 break;
-            case DOMNode::ENTITY_REFERENCE_NODE:
-                // Never has children in a document value's copy; one that had
-                // them (its text is part of its parent's string value) stays on
-                // the wrapper view.
-                if (node->hasChildNodes()) return nullptr;
-                builder.marked(xalan::XalanNode::ENTITY_REFERENCE_NODE, node);
+            case DocumentStore::EntityReference:
+                builder.marked(xalan::XalanNode::ENTITY_REFERENCE_NODE, store.nameOf(node).qname,
+                               u"");
                 break;
-            case DOMNode::TEXT_NODE:
-                builder.text(node->getNodeValue());
+            case DocumentStore::Text:
+                builder.text(store.value(node));
                 break;
-            case DOMNode::COMMENT_NODE:
-                builder.comment(node->getNodeValue());
+            case DocumentStore::Comment:
+                builder.comment(store.value(node));
                 break;
-            case DOMNode::PROCESSING_INSTRUCTION_NODE:
-                builder.instruction(static_cast<const DOMProcessingInstruction*>(node));
+            case DocumentStore::ProcessingInstruction:
+                builder.instruction(store.nameOf(node).qname, store.value(node));
                 break;
             default:
                 break;
         }
-        if (opened && node->hasChildNodes()) {
-            node = node->getFirstChild();
+        if (opened && store.firstChild(node) != DocumentStore::none) {
+            node = store.firstChild(node);
             continue;
         }
         if (opened) builder.closeElement();
         // Climb to the next node in document order, closing finished elements.
-        while (node != nullptr && node->getNextSibling() == nullptr) {
-            node = node->getParentNode();
-            if (node == nullptr || node == document) {
-                node = nullptr;
+        while (node != DocumentStore::none && store.nextSibling(node) == DocumentStore::none) {
+            node = store.parent(node);
+            if (node == DocumentStore::documentNode || node == DocumentStore::none) {
+                node = DocumentStore::none;
                 break;
             }
-            if (node->getNodeType() == DOMNode::ELEMENT_NODE) builder.closeElement();
+            builder.closeElement();
         }
-        if (node != nullptr) node = node->getNextSibling();
+        if (node != DocumentStore::none) node = store.nextSibling(node);
     }
     result->storage->linking = false;
     return result;

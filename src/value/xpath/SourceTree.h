@@ -1,4 +1,4 @@
-// Xalan's source tree of a DOM document, made in one linear walk.
+// Xalan's source tree of a document store, made in one linear walk.
 //
 // The tree document's own factory functions pool every attribute value in a
 // hash table of fixed size and place attribute arrays by a best-fit search
@@ -13,16 +13,17 @@
 #include <memory>
 
 #include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
-#include <xercesc/dom/DOMDocument.hpp>
+
+class DocumentStore;
 
 class SourceTree {
 public:
-    // One node per DOM node, in document order, with the same names,
-    // namespace URIs, attributes, values and node types (CDATA sections and
-    // entity references included); adjacent texts stay separate nodes. Null
-    // only for an entity reference with children, which a document value's
-    // copy never holds.
-    static std::unique_ptr<SourceTree> build(const XERCES_CPP_NAMESPACE::DOMDocument* document);
+    // One node per node of the DOM document the store stands for, in
+    // document order, with the same names, namespace URIs, attributes,
+    // values and node types (CDATA sections and entity references included);
+    // adjacent texts stay separate nodes. The tree keeps no reference to the
+    // store. Exceptions are those of allocation.
+    static std::unique_ptr<SourceTree> build(const DocumentStore& store);
 
     ~SourceTree();
     SourceTree(const SourceTree&) = delete;
