@@ -80,7 +80,13 @@ DocumentStore::~DocumentStore() {
     if (scratch != nullptr) scratch->release();
 }
 
-void DocumentStore::checkNames(bool on) { checking = on; }
+void DocumentStore::checkNames(bool on) {
+    checking = on;
+    if (!on && scratch != nullptr) {
+        scratch->release();
+        scratch = nullptr;
+    }
+}
 
 const char16_t* DocumentStore::keep(std::u16string_view text) {
     nameTexts.emplace_back(text);
