@@ -45,6 +45,10 @@ public:
     // source; null gives an empty document. The caller keeps source.
     explicit TransValue(const XERCES_CPP_NAMESPACE::DOMDocument* source);
     TransValue(const TransValue& other);  // deep copy
+    ~TransValue();
+    TransValue& operator=(TransValue other);  // copy-and-swap
+    void swap(TransValue& other);             // exchanges implementations only
+
     // A document value holding the document element of the XML that source
     // reads, parsed into the value without a DOM: no validation, nothing
     // that the document names is read (no external DTD; an external entity
@@ -57,9 +61,6 @@ public:
     // Exceptions of the parser and allocation failure pass to the caller.
     static TransValue parseXML(const XERCES_CPP_NAMESPACE::InputSource& source, bool namespaces,
                                XERCES_CPP_NAMESPACE::ErrorHandler* errors, TransStatus& st);
-    ~TransValue();
-    TransValue& operator=(TransValue other);  // copy-and-swap
-    void swap(TransValue& other);             // exchanges implementations only
 
     // The value as text.
     TransString* asString(TransStatus& st) const;

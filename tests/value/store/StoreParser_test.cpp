@@ -257,7 +257,7 @@ TEST_F(StoreParserTest, GeneratedTexts) {
 
 // The outcomes the comparisons rest on: an error where the DOM parser
 // reports one, with its position and the guard's words; the copy's empty
-// document for a name the DOM refuses; a store that holds what was parsed.
+// document for a name the DOM refuses.
 TEST_F(StoreParserTest, ErrorsAndRefusals) {
     const ParseSettings settings;
     EXPECT_EQ(parseToStore("<r>", settings).error.substr(0, 4), "1:4:");
@@ -270,13 +270,4 @@ TEST_F(StoreParserTest, ErrorsAndRefusals) {
     const ParseOutcome empty = parseToStore(refused, settings);
     ASSERT_EQ(empty.error, "");
     EXPECT_EQ(empty.store->documentElement(), DocumentStore::none);
-
-    const ParseOutcome held = parseToStore("<r a='1'>t<![CDATA[c]]></r>", settings);
-    ASSERT_NE(held.store, nullptr);
-    const DocumentStore::Id root = held.store->documentElement();
-    ASSERT_NE(root, DocumentStore::none);
-    EXPECT_EQ(held.store->attributeValue(held.store->firstAttribute(root)), u"1");
-    const DocumentStore::Id cdata = held.store->nextSibling(held.store->firstChild(root));
-    ASSERT_NE(cdata, DocumentStore::none);
-    EXPECT_EQ(held.store->type(cdata), DocumentStore::CDATA);
 }
