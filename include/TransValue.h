@@ -20,6 +20,8 @@
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
+class ErrorHandler;
+class InputSource;
 XERCES_CPP_NAMESPACE_END
 
 namespace XALAN_CPP_NAMESPACE {
@@ -46,6 +48,19 @@ public:
     ~TransValue();
     TransValue& operator=(TransValue other);  // copy-and-swap
     void swap(TransValue& other);             // exchanges implementations only
+
+    // A document value holding the document element of the XML that source
+    // reads, parsed into the value without a DOM: no validation, nothing
+    // that the document names is read (no external DTD; an external entity
+    // is a fatal error), internal entities expanded up to a limit, with
+    // namespace processing or without. errors (null: nobody) hears the
+    // parser's warnings, errors and fatal errors with their positions. An
+    // error or fatal error gives the null value with failure and warning; a
+    // name that the DOM's own checks refuse gives an empty document with
+    // warning, as the copy of such a DOM does. The caller keeps source.
+    // Exceptions of the parser and allocation failure pass to the caller.
+    static TransValue parseXML(const XERCES_CPP_NAMESPACE::InputSource& source, bool namespaces,
+                               XERCES_CPP_NAMESPACE::ErrorHandler* errors, TransStatus& st);
 
     // The value as text.
     TransString* asString(TransStatus& st) const;

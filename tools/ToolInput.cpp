@@ -74,6 +74,20 @@ void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool n
     if (!errors.message.empty()) throw InputError{input.name + ":" + errors.message};
 }
 
+TransValue parseInputValue(const ToolInput& input, bool namespaces) {
+    VornXmlFirstError errors;
+    TransStatus st;
+    TransValue value;
+    try {
+        value = TransValue::parseXML(*xmlSource(input), namespaces, &errors, st);
+    } catch (...) {
+        if (errors.message.empty()) errors.message = "the parser stopped";
+    }
+    if (st.failure() && errors.message.empty()) errors.message = "the parser stopped";
+    if (!errors.message.empty()) throw InputError{input.name + ":" + errors.message};
+    return value;
+}
+
 std::unique_ptr<xercesc::InputSource> xmlSource(const ToolInput& input) {
     if (input.standardInput)
         return std::make_unique<xercesc::MemBufInputSource>(

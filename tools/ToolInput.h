@@ -10,6 +10,7 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/InputSource.hpp>
 
+#include "TransValue.h"
 #include "VornSourceFile.h"
 
 // Raised for anything that makes an input unusable; main prints it as one line.
@@ -46,6 +47,11 @@ std::unique_ptr<VORN_DataSource> loadSource(const ToolInput& input, const std::s
 // InputError, with the input's name and the position, when it is not
 // well-formed or refers to an external entity.
 void parseInput(xercesc::XercesDOMParser& parser, const ToolInput& input, bool namespaces);
+
+// The document value of the input parsed as parseInput parses it, straight
+// into the value (TransValue::parseXML). Throws InputError as parseInput
+// does. Needs a live space.
+TransValue parseInputValue(const ToolInput& input, bool namespaces);
 
 // The input's bytes for a parser: standard input from memory, a file by its
 // path. Lives no longer than input.

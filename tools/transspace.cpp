@@ -66,13 +66,7 @@ TransValue loadValue(const ToolInput& input, bool namespaces, bool plainXML,
     }
     if (!plainXML && !input.isDocument())
         throw InputError{input.name + ": neither a data source (JSON, DDI) nor an XML document"};
-    xercesc::XercesDOMParser parser;
-    parseInput(parser, input, namespaces);
-    // The value takes a copy; the parser's document goes as soon as the copy
-    // is made, before a query builds its view of that copy.
-    std::unique_ptr<xercesc::DOMDocument, void (*)(xercesc::DOMDocument*)> parsed(
-        parser.adoptDocument(), [](xercesc::DOMDocument* d) { d->release(); });
-    return TransValue(parsed.get());
+    return parseInputValue(input, namespaces);
 }
 
 // The UTF-16 units of UTF-8 text, zero-terminated. Call in UTF-8 mode.

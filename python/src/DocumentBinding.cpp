@@ -50,17 +50,46 @@ void check(const TransStatus& st, const char* what, const char* expression = nul
     warnQuery(message + ": an empty, absent or partial answer (the warning flag)");
 }
 
-std::unique_ptr<DocumentHandle> documentOf(DOMDocument* parsed) {
-    // The value takes a copy; the parsed document goes with this function.
-    std::unique_ptr<DOMDocument, void (*)(DOMDocument*)> owned(
-        parsed, [](DOMDocument* d) { d->release(); });
+// The same setup, the text parsed straight into a document value (no DOM).
+std::unique_ptr<DocumentHandle> documentOf(const xercesc::InputSource& source,
+                                           const std::string& name, bool namespaces) {
+    VornXmlFirstError errors;
+    TransStatus st;
+    TransValue value;
     try {
-        return std::make_unique<DocumentHandle>(TransValue(owned.get()), ValueHandle::Document);
+        value = TransValue::parseXML(source, namespaces, &errors, st);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (...) {
-        throw UsageFailure{"the document value could not be made"};
+        if (errors.message.empty()) errors.message = "the parser stopped";
     }
+    if (st.failure() && errors.message.empty()) errors.message = "the parser stopped";
+    if (!errors.message.empty()) throw LoadFailure{name + ":" + errors.message, name};
+    return std::make_unique<DocumentHandle>(std::move(value), ValueHandle::Document);
+}
+
+// A local file by its path, never a URL, whatever the name looks like.
+std::unique_ptr<xercesc::LocalFileInputSource> fileSource(const std::string& path,
+                                                          const std::string& name) {
+    XMLCh* units = xercesc::XMLString::transcode(path.c_str());
+    std::unique_ptr<xercesc::LocalFileInputSource> source;
+    try {
+        source = std::make_unique<xercesc::LocalFileInputSource>(units);
+    } catch (...) {
+        xercesc::XMLString::release(&units);
+        throw LoadFailure{name + ": cannot be opened", name};
+    }
+    xercesc::XMLString::release(&units);
+    return source;
+}
+
+// A text's bytes; forceUTF8 as for parseXMLText. Lives no longer than text.
+std::unique_ptr<xercesc::MemBufInputSource> textSource(const std::string& text,
+                                                       const std::string& name, bool forceUTF8) {
+    auto bytes = std::make_unique<xercesc::MemBufInputSource>(
+        reinterpret_cast<const XMLByte*>(text.data()), text.size(), name.c_str());
+    if (forceUTF8) bytes->setEncoding(u"UTF-8");
+    return bytes;
 }
 
 // Results of the library go back to it.
@@ -80,25 +109,12 @@ struct ListResult {
 }  // namespace
 
 DOMDocument* parseXMLFile(const std::string& path, const std::string& name, bool namespaces) {
-    // A local file by its path, never a URL, whatever the name looks like.
-    XMLCh* units = xercesc::XMLString::transcode(path.c_str());
-    std::unique_ptr<xercesc::LocalFileInputSource> source;
-    try {
-        source = std::make_unique<xercesc::LocalFileInputSource>(units);
-    } catch (...) {
-        xercesc::XMLString::release(&units);
-        throw LoadFailure{name + ": cannot be opened", name};
-    }
-    xercesc::XMLString::release(&units);
-    return parseOnce(*source, name, namespaces);
+    return parseOnce(*fileSource(path, name), name, namespaces);
 }
 
 DOMDocument* parseXMLText(const std::string& text, const std::string& name, bool forceUTF8,
                           bool namespaces) {
-    xercesc::MemBufInputSource bytes(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
-                                     name.c_str());
-    if (forceUTF8) bytes.setEncoding(u"UTF-8");
-    return parseOnce(bytes, name, namespaces);
+    return parseOnce(*textSource(text, name, forceUTF8), name, namespaces);
 }
 
 std::unique_ptr<DocumentHandle> dictionaryOf(const std::shared_ptr<const VORN_DataSource>& source,
@@ -231,7 +247,7 @@ void bindDocument(py::module_& m) {
         py::gil_scoped_release unlocked;
         // A dictionary is read as the library wrote it, without namespaces.
         const bool namespaces = DetectSourceFormat(bytes) != SourceFormat::Dictionary;
-        return documentOf(parseXMLText(bytes, shown, isStr, namespaces));
+        return documentOf(*textSource(bytes, shown, isStr), shown, namespaces);
     });
     m.def("_read_xml", [](const py::bytes& path, const py::str& name) {
         const std::string file(path);
@@ -240,6 +256,6 @@ void bindDocument(py::module_& m) {
         std::string error;
         const SourceFormat format = DetectSourceFileFormat(file, error);
         if (!error.empty()) throw LoadFailure{error, shown};
-        return documentOf(parseXMLFile(file, shown, format != SourceFormat::Dictionary));
+        return documentOf(*fileSource(file, shown), shown, format != SourceFormat::Dictionary);
     });
 }

@@ -36,11 +36,12 @@ struct DocumentHandle : ValueHandle {
     using ValueHandle::ValueHandle;
 };
 
-// The package's one parser setup, for parse_xml, read_xml and the diff: no
-// validation, no DTD or entity from outside the document. namespaces false
-// reads a dictionary as the library wrote it. Throws LoadFailure
-// ("name:line:column: message") when the text is not well-formed XML. The
-// caller releases the document.
+// The package's one parser setup, for the diff's DOM: no validation, no DTD
+// or entity from outside the document. namespaces false reads a dictionary
+// as the library wrote it. Throws LoadFailure ("name:line:column: message")
+// when the text is not well-formed XML. The caller releases the document.
+// parse_xml and read_xml parse with the same setup straight into document
+// values (TransValue::parseXML), with the same messages.
 xercesc::DOMDocument* parseXMLFile(const std::string& path, const std::string& name,
                                    bool namespaces);
 // forceUTF8: the bytes are UTF-8 whatever their declaration says (a str

@@ -69,6 +69,19 @@ def test_parse_xml_str_and_bytes():
     assert "<b>" in transspace.parse_xml("<a><b/></a>").xml(indent=True).replace("<b/>", "<b>")
 
 
+def test_parse_xml_keeps_the_element_as_parsed():
+    # CDATA kept, an entity expanded, a default left out, attributes in the
+    # DOM's order, nothing around the element; the same from a file.
+    text = ('<!DOCTYPE r [<!ENTITY t "text"><!ATTLIST r d CDATA "def">]><!--out-->'
+            '<r xmlns:p="urn:p" z="1" a="2">a<![CDATA[<b>]]>&t;<!--c--><?p d?><p:x/></r>')
+    expected = ('<r a="2" xmlns:p="urn:p" z="1">a<![CDATA[<b>]]>text<!--c--><?p d?>'
+                '<p:x/></r>')
+    d = transspace.parse_xml(text)
+    assert d.xml().endswith(expected)
+    assert d.query_list("//node()[not(self::*)]") == ["a", "<b>", "text", "c", "d"]
+    assert d.query("namespace-uri(/r/*)") == "urn:p"
+
+
 def test_codebook_as_plain_xml(examples):
     d = transspace.read_xml(examples / "codebook.xml")
     assert d.query("name(/*)") == "codeBook"

@@ -64,6 +64,12 @@ def test_parse_errors():
     with pytest.raises(transspace.LoadError) as caught:
         transspace.parse_xml("<a>\n<b></a>", name="doc.xml")
     assert (caught.value.filename, caught.value.lineno) == ("doc.xml", 2)
+    # Cut short, and a prefix without a namespace: where the parser stopped.
+    for text, message in (("<a>\n<b>", "doc.xml:2:4: input ended before"),
+                          ("<a>\n <p:b/></a>", "doc.xml:2:8: prefix 'p' can not be resolved")):
+        with pytest.raises(transspace.LoadError) as caught:
+            transspace.parse_xml(text, name="doc.xml")
+        assert str(caught.value).startswith(message), text
     with pytest.raises(TypeError):
         transspace.parse_xml(None)
 

@@ -162,6 +162,39 @@ expect_out "6.5"
 run "query on XML, string" query "$work/shop.xml" /shop @town
 expect_out "München"
 
+# XML is parsed straight into the value: it holds what the copy of the DOM
+# parser's document held. CDATA sections kept, texts merged across
+# references, attributes in the DOM's order, nothing around the element.
+printf '<?xml version="1.0"?>\n<!-- before -->\n<r xmlns="urn:d" xmlns:p="urn:p" z="1" p:a="2" a="3">a<![CDATA[<b> & ]]]]>c&amp;d&#65;<!--c--><?p d?><p:x/><![CDATA[]]></r>\n<?after?>\n' \
+    >"$work/mixed-ns.xml"
+run "xml with CDATA and namespaces" xml "$work/mixed-ns.xml"
+expect_rc 0
+expect_out '<?xml version="1.0" encoding="UTF-8" standalone="no" ?><r xmlns="urn:d" a="3" xmlns:p="urn:p" p:a="2" z="1">a<![CDATA[<b> & ]]]]>c&amp;dA<!--c--><?p d?><p:x/><![CDATA[]]></r>'
+run "nodes of XML with CDATA" query --list "$work/mixed-ns.xml" / "//node()[not(self::*)]"
+expect_out $'a\n<b> & ]]\nc&dA\nc\nd'
+run "an empty CDATA section is a node" query --number "$work/mixed-ns.xml" / "count(//node())"
+expect_out "8"
+run "XML with namespaces" query "$work/mixed-ns.xml" / "concat(namespace-uri(/*/*[1]), '|', name(/*/*[1]))"
+expect_out "urn:p|p:x"
+run "XML without namespaces" query --no-namespaces "$work/mixed-ns.xml" / \
+    "concat(namespace-uri(/*/*[1]), '|', name(/*/*[1]))"
+expect_out "|p:x"
+printf '<!DOCTYPE r [<!ENTITY t "text"><!ENTITY m "<i>m</i>tail"><!ATTLIST r d CDATA "def">]>\n<r a="&t;!">1&t;2&m;3<s>&t;</s></r>\n' \
+    >"$work/entities.xml"
+run "xml with entities and a default" xml "$work/entities.xml"
+expect_out '<?xml version="1.0" encoding="UTF-8" standalone="no" ?><r a="text!">1text2<i>m</i>tail3<s>text</s></r>'
+run "entities expanded, no default" query "$work/entities.xml" / \
+    "concat(count(/r/@d), '|', count(/r/node()), '|', /r/text()[1])"
+expect_out "0|4|1text2"
+printf '<r>\n  <a>text' >"$work/cut.xml"
+run "XML cut short" query "$work/cut.xml" / 1
+expect_input_error "^transspace: $work/cut.xml:2:10: input ended before all started tags were ended; last tag started is 'a'$"
+printf '<r>\n  <p:a/>\n</r>\n' >"$work/unbound.xml"
+run "an unbound prefix" xml "$work/unbound.xml"
+expect_input_error "^transspace: $work/unbound.xml:2:9: prefix 'p' can not be resolved to namespace URI$"
+run "an unbound prefix, --no-namespaces" query --no-namespaces "$work/unbound.xml" / "name(/r/*)"
+expect_out "p:a"
+
 # A saved dictionary answers as its source does: it is read without namespace
 # processing unless --namespaces asks for it, when its elements are in the
 # dictionary namespace.

@@ -134,7 +134,8 @@ DocumentStore::Id DocumentStore::TextArena::add(std::u16string_view text) {
     char16_t* units = chunks[chunk].get();
     if (header == 2) units[at++] = char16_t(length >> 15);
     units[at++] = header == 2 ? char16_t(0x8000 | (length & 0x7FFF)) : char16_t(length);
-    std::memcpy(units + at, text.data(), length * sizeof(char16_t));
+    // An empty view may hold no pointer at all.
+    if (length != 0) std::memcpy(units + at, text.data(), length * sizeof(char16_t));
     units[at + length] = 0;
     return Id(chunk << offsetBits) | Id(at);
 }
@@ -162,7 +163,13 @@ DocumentStore::~DocumentStore() {
     if (scratch != nullptr) scratch->release();
 }
 
-void DocumentStore::checkNames(bool on) { checking = on; }
+void DocumentStore::checkNames(bool on) {
+    checking = on;
+    if (!on && scratch != nullptr) {
+        scratch->release();
+        scratch = nullptr;
+    }
+}
 
 const char16_t* DocumentStore::keep(std::u16string_view text) {
     nameTexts.emplace_back(text);

@@ -93,6 +93,7 @@ public:
     // call the copy of a document would use (createElement, createElementNS,
     // ...), and an exception of that call passes to the caller of the
     // interning member: a store then holds only names the DOM accepts.
+    // Turning it off frees the scratch document.
     void checkNames(bool on);
 
     // The id of a name without namespaces.
