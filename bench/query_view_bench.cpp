@@ -17,7 +17,9 @@
 #include "BenchSources.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
+#include "value/store/DocumentStore.h"
 #include "value/xpath/DocumentCore.h"
+#include "value/xpath/SourceTree.h"
 #include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -51,11 +53,25 @@ const DOMDocument* dictionaryDOM(int n, bool cdata) {
     return document;
 }
 
-// The view of a document as DocumentCore makes it.
+// The view of a document as DocumentCore made it before the store: Xalan's
+// own tree, made from the DOM.
+struct SourceTreeView {
+    std::unique_ptr<SourceTree> tree;
+    std::unique_ptr<xalan::XalanDocumentPrefixResolver> resolver;
+    explicit SourceTreeView(const DOMDocument* document) : tree(SourceTree::build(document)) {
+        resolver.reset(
+            new xalan::XalanDocumentPrefixResolver(&tree->document(), xalan::XalanDOMString(),
+                                                   xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
+    }
+};
+
+// The view of a document as DocumentCore makes it: over the document's store.
 struct View {
+    std::unique_ptr<DocumentStore> store;
     DocumentCore::QueryView view;
-    explicit View(const DOMDocument* document) {
-        view.tree = SourceTree::build(document);
+    explicit View(const DOMDocument* document) : store(DocumentStore::fromDom(document)) { make(); }
+    void make() {
+        view.tree = StoreView::build(*store);
         view.root = &view.tree->document();
         view.resolver.reset(
             new xalan::XalanDocumentPrefixResolver(&view.tree->document(), xalan::XalanDOMString(),
@@ -63,18 +79,57 @@ struct View {
     }
 };
 
+// Asks every node of a tree for its value, as a query over all of them would.
+void touchValues(xalan::XalanNode* node) {
+    while (node != nullptr) {
+        keep(&node->getNodeValue());
+        if (const xalan::XalanNamedNodeMap* attributes = node->getAttributes())
+            for (xalan::XalanSize_t i = 0; i < attributes->getLength(); ++i)
+                keep(&attributes->item(i)->getNodeValue());
+        if (node->getFirstChild() != nullptr) {
+            node = node->getFirstChild();
+            continue;
+        }
+        while (node != nullptr && node->getNextSibling() == nullptr) node = node->getParentNode();
+        if (node != nullptr) node = node->getNextSibling();
+    }
+}
+
+// The old view: Xalan's tree made from the DOM.
 void BM_QueryViewMake(benchmark::State& state, bool cdata) {
     const DOMDocument* document = dictionaryDOM(sizeOf(state), cdata);
     std::size_t bytes = 0;
     for (auto _ : state) {
-        std::unique_ptr<View> made(new View(document));
-        keep(made->view.root);
+        std::unique_ptr<SourceTreeView> made(new SourceTreeView(document));
+        keep(made->resolver.get());
         state.PauseTiming();
-        bytes = made->view.tree->memory();
+        bytes = made->tree->memory();
         made.reset();
         state.ResumeTiming();
     }
     state.counters["view_bytes"] = static_cast<double>(bytes);
+}
+
+// The view over the store the value holds (made once, outside the timing);
+// view_bytes as built, all_values_bytes once every value has been asked for.
+void BM_StoreViewMake(benchmark::State& state, bool cdata) {
+    const DOMDocument* document = dictionaryDOM(sizeOf(state), cdata);
+    std::unique_ptr<View> made(new View(document));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        made->view = DocumentCore::QueryView();
+        state.ResumeTiming();
+        made->make();
+        keep(made->view.root);
+        state.PauseTiming();
+        bytes = made->view.tree->memory();
+        state.ResumeTiming();
+    }
+    touchValues(made->view.root);
+    state.counters["view_bytes"] = static_cast<double>(bytes);
+    state.counters["all_values_bytes"] = static_cast<double>(made->view.tree->memory());
+    state.counters["store_bytes"] = static_cast<double>(made->store->memory());
 }
 
 void BM_AttributeIndexMake(benchmark::State& state) {
@@ -160,6 +215,8 @@ void registerQueryViews() {
         for (auto* b :
              {benchmark::RegisterBenchmark("BM_QueryViewMake", BM_QueryViewMake, false),
               benchmark::RegisterBenchmark("BM_QueryViewMakeCDATA", BM_QueryViewMake, true),
+              benchmark::RegisterBenchmark("BM_StoreViewMake", BM_StoreViewMake, false),
+              benchmark::RegisterBenchmark("BM_StoreViewMakeCDATA", BM_StoreViewMake, true),
               benchmark::RegisterBenchmark("BM_AttributeIndexMake", BM_AttributeIndexMake)}) {
             b->Arg(n)->Unit(ms);
             if (big) b->Iterations(1)->Repetitions(3);

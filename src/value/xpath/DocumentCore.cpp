@@ -25,12 +25,12 @@ DocumentCore::~DocumentCore() {
 const DocumentCore::QueryView& DocumentCore::queryView() const {
     std::call_once(viewBuilt, [this] {
         QueryView built;
-        built.tree = SourceTree::build(document);
+        built.tree = StoreView::build(store());
         if (!built.tree) {
             view = std::move(built);
             return;
         }
-        xalan::XalanSourceTreeDocument& tree = built.tree->document();
+        xalan::XalanDocument& tree = built.tree->document();
         if (tree.getDocumentElement() == nullptr) {
             built.emptyRoot.reset(new EmptyDocumentRoot);
             built.root = &built.emptyRoot->fragment;
