@@ -12,12 +12,14 @@
 #include <benchmark/benchmark.h>
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 #include <xercesc/dom/DOM.hpp>
 
 #include "BenchSources.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
 #include "value/store/DocumentStore.h"
+#include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentCore.h"
 #include "value/xpath/SourceTree.h"
 #include "value/xpath/XPathEngine.h"
@@ -130,6 +132,8 @@ void BM_StoreViewMake(benchmark::State& state, bool cdata) {
     state.counters["view_bytes"] = static_cast<double>(bytes);
     state.counters["all_values_bytes"] = static_cast<double>(made->view.tree->memory());
     state.counters["store_bytes"] = static_cast<double>(made->store->memory());
+    state.counters["nodes"] = made->store->nodeCount();
+    state.counters["attributes"] = made->store->attributeCount();
 }
 
 void BM_AttributeIndexMake(benchmark::State& state) {
@@ -174,6 +178,48 @@ void BM_QueryStringCDATA(benchmark::State& state) {
         TransString* answer = value->asString(path, label, st);
         keep(answer);
         TransValue::releaseString(answer);
+    }
+}
+
+// Queries the index leaves to the processor, on the old view and on the
+// store's: every variable counted, and the last one's label found by name.
+void BM_WholeDocument(benchmark::State& state, bool overStore, bool byName) {
+    const int n = sizeOf(state);
+    const DOMDocument* document = dictionaryDOM(n, false);
+    std::unique_ptr<SourceTreeView> old;
+    std::unique_ptr<View> made;
+    xalan::XalanNode* root;
+    const xalan::PrefixResolver* resolver;
+    if (overStore) {
+        made.reset(new View(document));
+        root = made->view.root;
+        resolver = made->view.resolver.get();
+    } else {
+        old.reset(new SourceTreeView(document));
+        root = &old->tree->document();
+        resolver = old->resolver.get();
+    }
+    const std::string last = std::to_string(n - 1);
+    const std::string text =
+        byName ? "//variable[@name='v" + last + "']/@label" : std::string("count(//variable)");
+    XPathEngine engine;
+    xalan::XalanSourceTreeDOMSupport domSupport;
+    const CompiledXPath xpath(std::u16string(text.begin(), text.end()).c_str(), *resolver);
+    {
+        const xalan::XObjectPtr first = engine.evaluate(domSupport, root, xpath.xpath(), *resolver);
+        const xalan::XalanDOMString& answer = first->str();
+        const std::string expected =
+            byName ? "Question " + last + " of the survey" : std::to_string(n);
+        if (std::u16string(answer.c_str(), answer.length()) !=
+            std::u16string(expected.begin(), expected.end())) {
+            state.SkipWithError("the view's answer is not the data source's");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        const xalan::XObjectPtr answer =
+            engine.evaluate(domSupport, root, xpath.xpath(), *resolver);
+        keep(answer.get());
     }
 }
 
@@ -222,6 +268,21 @@ void registerQueryViews() {
             if (big) b->Iterations(1)->Repetitions(3);
         }
         benchmark::RegisterBenchmark("BM_QueryStringCDATA", BM_QueryStringCDATA)->Arg(n)->Unit(us);
+        if (n >= 10000) {
+            for (auto* b : {
+                     benchmark::RegisterBenchmark("BM_WholeDocumentCount/old", BM_WholeDocument,
+                                                  false, false),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentCount/store", BM_WholeDocument,
+                                                  true, false),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentByName/old", BM_WholeDocument,
+                                                  false, true),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentByName/store", BM_WholeDocument,
+                                                  true, true),
+                 }) {
+                b->Arg(n)->Unit(ms);
+                if (big) b->Iterations(5)->Repetitions(3);
+            }
+        }
         auto* all =
             benchmark::RegisterBenchmark("BM_ReadAllLabels", BM_ReadAllLabels)->Arg(n)->Unit(ms);
         if (n >= 10000) all->Iterations(1)->Repetitions(big ? 1 : 3);

@@ -77,7 +77,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t alignment = alignof(std::max_align_t);
+    // Strings and their characters need no more; a value costs its string
+    // and its characters, so every byte of rounding counts.
+    static constexpr std::size_t alignment = alignof(String);
     static constexpr std::size_t maxChunkSize = std::size_t(1) << 20;
     std::mutex mutex;
     std::vector<void*> chunks;
@@ -173,21 +175,24 @@ struct StoreView::Data {
     }
     const NameStrings& nameOf(Id nameId) const { return names[nameId]; }
 
-    // The string of a value, made on first request and kept in made.
-    const String& value(std::atomic<const String*>& made, std::u16string_view chars) const {
+    // The string of a value, made from chars() on first request and kept in
+    // made.
+    template <class Chars>
+    const String& value(std::atomic<const String*>& made, Chars chars) const {
         const String* kept = made.load(std::memory_order_acquire);
         if (kept != nullptr) return *kept;
         const std::lock_guard<std::mutex> lock(valueLock);
         kept = made.load(std::memory_order_relaxed);
         if (kept == nullptr) {
-            kept = newString(chars);
+            kept = newString(chars());
             made.store(kept, std::memory_order_release);
         }
         return *kept;
     }
     const String* newString(std::u16string_view text) const {
-        return new (arena.allocate(sizeof(String)))
-            String(text.data(), arena, static_cast<String::size_type>(text.size()));
+        void* room = arena.allocate(sizeof(String));
+        if (text.empty()) return new (room) String(arena);
+        return new (room) String(text.data(), arena, static_cast<String::size_type>(text.size()));
     }
 
     const DocumentStore& store;
@@ -248,7 +253,7 @@ public:
     using ViewNode<Interface>::ViewNode;
 
     const String& getNodeValue() const override {
-        return this->view.value(made, this->view.store.value(this->id));
+        return this->view.value(made, [this] { return this->view.store.value(this->id); });
     }
 
 private:
@@ -391,7 +396,7 @@ public:
 
     const String& getNodeName() const override { return *name().qname; }
     const String& getNodeValue() const override {
-        return view.value(made, view.store.attributeValue(attribute));
+        return view.value(made, [this] { return view.store.attributeValue(attribute); });
     }
     NodeType getNodeType() const override { return ATTRIBUTE_NODE; }
     Node* getParentNode() const override { return nullptr; }
