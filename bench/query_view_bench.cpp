@@ -1,9 +1,11 @@
 // What a document's queries rest on, and what they cost a host over a whole
-// dictionary: the query view made from the document (Xalan's tree and the
-// resolver), the attribute index made on it for by-name paths (with the bytes
-// each holds as counters), the by-name query on the same dictionary holding
-// one CDATA section, and a host reading every variable's label by name from
-// a value it has just made, first query and view included.
+// dictionary: the query view made over the document's store (Xalan's
+// interfaces and the resolver) beside Xalan's own tree that queries ran on
+// before (SourceTree, made from the DOM), the attribute index made on the view
+// for by-name paths (with the bytes each holds as counters), queries the index
+// leaves to the processor on both views, the by-name query on the same
+// dictionary holding one CDATA section, and a host reading every variable's
+// label by name from a value it has just made, first query and view included.
 #include <map>
 #include <memory>
 #include <string>
@@ -12,13 +14,16 @@
 #include <benchmark/benchmark.h>
 #include <xalanc/DOMSupport/XalanDocumentPrefixResolver.hpp>
 #include <xalanc/PlatformSupport/XalanMemoryManagerDefault.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
 #include <xercesc/dom/DOM.hpp>
 
 #include "BenchSources.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
 #include "value/store/DocumentStore.h"
+#include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentCore.h"
+#include "value/xpath/SourceTree.h"
 #include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -52,19 +57,26 @@ const DOMDocument* dictionaryDOM(int n, bool cdata) {
     return document;
 }
 
-// The store a value holds of dictionaryDOM(n, cdata), made once per size.
-const DocumentStore& dictionaryStore(int n, bool cdata) {
-    static std::map<std::pair<int, bool>, std::unique_ptr<DocumentStore>> kept;
-    std::unique_ptr<DocumentStore>& store = kept[{n, cdata}];
-    if (!store) store = DocumentStore::fromDom(dictionaryDOM(n, cdata));
-    return *store;
-}
+// The view of a document as DocumentCore made it before the store: Xalan's
+// own tree, made from the DOM.
+struct SourceTreeView {
+    std::unique_ptr<SourceTree> tree;
+    std::unique_ptr<xalan::XalanDocumentPrefixResolver> resolver;
+    explicit SourceTreeView(const DOMDocument* document)
+        : tree(SourceTree::build(*DocumentStore::fromDom(document))) {
+        resolver.reset(
+            new xalan::XalanDocumentPrefixResolver(&tree->document(), xalan::XalanDOMString(),
+                                                   xalan::XalanMemMgrs::getDefaultXercesMemMgr()));
+    }
+};
 
-// The view of a document as DocumentCore makes it.
+// The view of a document as DocumentCore makes it: over the document's store.
 struct View {
+    std::unique_ptr<DocumentStore> store;
     DocumentCore::QueryView view;
-    explicit View(const DocumentStore& store) {
-        view.tree = SourceTree::build(store);
+    explicit View(const DOMDocument* document) : store(DocumentStore::fromDom(document)) { make(); }
+    void make() {
+        view.tree = StoreView::build(*store);
         view.root = &view.tree->document();
         view.resolver.reset(
             new xalan::XalanDocumentPrefixResolver(&view.tree->document(), xalan::XalanDOMString(),
@@ -72,23 +84,64 @@ struct View {
     }
 };
 
-void BM_QueryViewMake(benchmark::State& state, bool cdata) {
-    const DocumentStore& store = dictionaryStore(sizeOf(state), cdata);
+// Asks every node of a tree for its value, as a query over all of them would.
+void touchValues(xalan::XalanNode* node) {
+    while (node != nullptr) {
+        keep(&node->getNodeValue());
+        if (const xalan::XalanNamedNodeMap* attributes = node->getAttributes())
+            for (xalan::XalanSize_t i = 0; i < attributes->getLength(); ++i)
+                keep(&attributes->item(i)->getNodeValue());
+        if (node->getFirstChild() != nullptr) {
+            node = node->getFirstChild();
+            continue;
+        }
+        while (node != nullptr && node->getNextSibling() == nullptr) node = node->getParentNode();
+        if (node != nullptr) node = node->getNextSibling();
+    }
+}
+
+// The old view: Xalan's tree made from the DOM.
+void BM_SourceTreeMake(benchmark::State& state, bool cdata) {
+    const DOMDocument* document = dictionaryDOM(sizeOf(state), cdata);
     std::size_t bytes = 0;
     for (auto _ : state) {
-        std::unique_ptr<View> made(new View(store));
-        keep(made->view.root);
+        std::unique_ptr<SourceTreeView> made(new SourceTreeView(document));
+        keep(made->resolver.get());
         state.PauseTiming();
-        bytes = made->view.tree->memory();
+        bytes = made->tree->memory();
         made.reset();
         state.ResumeTiming();
     }
     state.counters["view_bytes"] = static_cast<double>(bytes);
 }
 
+// The view over the store the value holds (made once, outside the timing);
+// view_bytes as built, all_values_bytes once every value has been asked for.
+void BM_QueryViewMake(benchmark::State& state, bool cdata) {
+    const DOMDocument* document = dictionaryDOM(sizeOf(state), cdata);
+    std::unique_ptr<View> made(new View(document));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        made->view = DocumentCore::QueryView();
+        state.ResumeTiming();
+        made->make();
+        keep(made->view.root);
+        state.PauseTiming();
+        bytes = made->view.tree->memory();
+        state.ResumeTiming();
+    }
+    touchValues(made->view.root);
+    state.counters["view_bytes"] = static_cast<double>(bytes);
+    state.counters["all_values_bytes"] = static_cast<double>(made->view.tree->memory());
+    state.counters["store_bytes"] = static_cast<double>(made->store->memory());
+    state.counters["nodes"] = made->store->nodeCount();
+    state.counters["attributes"] = made->store->attributeCount();
+}
+
 void BM_AttributeIndexMake(benchmark::State& state) {
     const int n = sizeOf(state);
-    const View made(dictionaryStore(n, false));
+    const View made(dictionaryDOM(n, false));
     XPathEngine engine;
     const IndexedPath path{u"/dictionary/variable", u"@name", u""};
     std::size_t bytes = 0;
@@ -131,6 +184,48 @@ void BM_QueryStringCDATA(benchmark::State& state) {
     }
 }
 
+// Queries the index leaves to the processor, on the old view and on the
+// store's: every variable counted, and the last one's label found by name.
+void BM_WholeDocument(benchmark::State& state, bool overStore, bool byName) {
+    const int n = sizeOf(state);
+    const DOMDocument* document = dictionaryDOM(n, false);
+    std::unique_ptr<SourceTreeView> old;
+    std::unique_ptr<View> made;
+    xalan::XalanNode* root;
+    const xalan::PrefixResolver* resolver;
+    if (overStore) {
+        made.reset(new View(document));
+        root = made->view.root;
+        resolver = made->view.resolver.get();
+    } else {
+        old.reset(new SourceTreeView(document));
+        root = &old->tree->document();
+        resolver = old->resolver.get();
+    }
+    const std::string last = std::to_string(n - 1);
+    const std::string text =
+        byName ? "//variable[@name='v" + last + "']/@label" : std::string("count(//variable)");
+    XPathEngine engine;
+    xalan::XalanSourceTreeDOMSupport domSupport;
+    const CompiledXPath xpath(std::u16string(text.begin(), text.end()).c_str(), *resolver);
+    {
+        const xalan::XObjectPtr first = engine.evaluate(domSupport, root, xpath.xpath(), *resolver);
+        const xalan::XalanDOMString& answer = first->str();
+        const std::string expected =
+            byName ? "Question " + last + " of the survey" : std::to_string(n);
+        if (std::u16string(answer.c_str(), answer.length()) !=
+            std::u16string(expected.begin(), expected.end())) {
+            state.SkipWithError("the view's answer is not the data source's");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        const xalan::XObjectPtr answer =
+            engine.evaluate(domSupport, root, xpath.xpath(), *resolver);
+        keep(answer.get());
+    }
+}
+
 // Every label by name from a value just made from the document: the first
 // query makes the view and the index.
 void BM_ReadAllLabels(benchmark::State& state) {
@@ -169,11 +264,28 @@ void registerQueryViews() {
         for (auto* b :
              {benchmark::RegisterBenchmark("BM_QueryViewMake", BM_QueryViewMake, false),
               benchmark::RegisterBenchmark("BM_QueryViewMakeCDATA", BM_QueryViewMake, true),
+              benchmark::RegisterBenchmark("BM_SourceTreeMake", BM_SourceTreeMake, false),
+              benchmark::RegisterBenchmark("BM_SourceTreeMakeCDATA", BM_SourceTreeMake, true),
               benchmark::RegisterBenchmark("BM_AttributeIndexMake", BM_AttributeIndexMake)}) {
             b->Arg(n)->Unit(ms);
             if (big) b->Iterations(1)->Repetitions(3);
         }
         benchmark::RegisterBenchmark("BM_QueryStringCDATA", BM_QueryStringCDATA)->Arg(n)->Unit(us);
+        if (n >= 10000) {
+            for (auto* b : {
+                     benchmark::RegisterBenchmark("BM_WholeDocumentCount/old", BM_WholeDocument,
+                                                  false, false),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentCount/store", BM_WholeDocument,
+                                                  true, false),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentByName/old", BM_WholeDocument,
+                                                  false, true),
+                     benchmark::RegisterBenchmark("BM_WholeDocumentByName/store", BM_WholeDocument,
+                                                  true, true),
+                 }) {
+                b->Arg(n)->Unit(ms);
+                if (big) b->Iterations(5)->Repetitions(3);
+            }
+        }
         auto* all =
             benchmark::RegisterBenchmark("BM_ReadAllLabels", BM_ReadAllLabels)->Arg(n)->Unit(ms);
         if (n >= 10000) all->Iterations(1)->Repetitions(big ? 1 : 3);

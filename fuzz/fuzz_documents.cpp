@@ -56,6 +56,8 @@ const char* const kQueries[][2] = {
     {"/", "//comment()|//processing-instruction()"},
     {"//*[last()]", "name()"},
     {"/", "sum(//@*)"},
+    {"/", "//@*"},
+    {"(//*)[last()]", "count(preceding::node() | ancestor::*/@*)"},
 };
 
 }  // namespace

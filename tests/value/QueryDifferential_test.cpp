@@ -85,6 +85,38 @@ DocumentPtr builtDocument() {
     return d;
 }
 
+// Level-one nodes beside namespace-aware ones: declarations of both kinds
+// sorted between other attributes, a URI without a prefix, a level-one
+// element whose name has a colon, whitespace texts, instructions.
+DocumentPtr mixedDocument() {
+    DocumentPtr d(DOMImplementation::getImplementation()->createDocument());
+    DOMElement* root = d->createElementNS(u"urn:d", u"root");
+    d->appendChild(root);
+    root->setAttributeNS(u"http://www.w3.org/2000/xmlns/", u"xmlns", u"urn:d");
+    root->setAttributeNS(u"http://www.w3.org/2000/xmlns/", u"xmlns:p", u"urn:p");
+    root->setAttribute(u"xmlns:q", u"urn:level-one");
+    root->setAttribute(u"A", u"1");
+    root->setAttribute(u"zz", u"2");
+    root->setAttributeNS(u"urn:u", u"plain", u"3");
+    root->setAttributeNS(u"urn:p", u"p:a", u"4");
+    root->setAttributeNS(u"http://www.w3.org/XML/1998/namespace", u"xml:lang", u"en-GB");
+    DOMElement* item = d->createElementNS(u"urn:p", u"p:item");
+    root->appendChild(item);
+    item->setAttribute(u"name", u"x");
+    item->appendChild(d->createTextNode(u"  "));
+    item->appendChild(d->createElement(u"q:level"));
+    item->appendChild(d->createTextNode(u"\t"));
+    item->appendChild(d->createProcessingInstruction(u"pi", u"data"));
+    DOMElement* none = d->createElementNS(nullptr, u"item");
+    root->appendChild(none);
+    none->setAttributeNS(u"http://www.w3.org/2000/xmlns/", u"xmlns", u"");
+    none->setAttribute(u"name", u"y");
+    none->appendChild(d->createCDATASection(u" "));
+    none->appendChild(d->createEntityReference(u"e"));
+    none->appendChild(d->createComment(u"note"));
+    return d;
+}
+
 std::vector<std::string> contextPaths(const DOMDocument* document) {
     std::set<std::string> names;
     DOMNodeList* all = document->getElementsByTagName(u"*");
@@ -125,6 +157,10 @@ const char* const expressions[] = {
     "count(//*)",
     "count(@*)",
     "count(namespace::*)",
+    "namespace::*",
+    "concat(name(namespace::*[1]), '=', namespace::*[last()])",
+    "//@*[namespace-uri()='urn:p']",
+    "lang('en')",
     "name()",
     "local-name()",
     "namespace-uri()",
@@ -206,8 +242,9 @@ TEST_F(QueryDifferentialTest, HostDocumentsAndDictionaries) {
         ASSERT_NE(source, nullptr) << text;
         compare(TransValue(source.get()), contextPaths(source.get()));
     }
-    DocumentPtr built = builtDocument();
-    compare(TransValue(built.get()), contextPaths(built.get()));
+    const DocumentPtr built[] = {builtDocument(), mixedDocument()};
+    for (const DocumentPtr& document : built)
+        compare(TransValue(document.get()), contextPaths(document.get()));
     compare(TransValue(static_cast<const DOMDocument*>(nullptr)), {"/", "/*", "//x", "."});
     EXPECT_GT(compared, 1000);
     for (const char* file : {"survey.json", "minimal.json"}) {
@@ -332,5 +369,37 @@ TEST_F(QueryDifferentialTest, PathsByAttributeValue) {
         if (c.key != nullptr) {
             EXPECT_EQ(path.key(), c.key);
         }
+    }
+}
+
+// 100,000 levels, each with an attribute and a text: the view is made and
+// walked without recursion, and numbers its nodes as Xalan's tree did.
+TEST_F(QueryDifferentialTest, DeepDocument) {
+    DocumentPtr source(DOMImplementation::getImplementation()->createDocument());
+    DOMNode* parent = source.get();
+    for (int level = 0; level < 100000; ++level) {
+        DOMElement* e = source->createElement(level % 2 == 0 ? u"e" : u"f");
+        e->setAttribute(u"n", level % 3 == 0 ? u"three" : u"other");
+        parent = parent->appendChild(e);
+        if (level % 1000 == 0) parent->appendChild(source->createTextNode(u"t"));
+    }
+    const TransValue value(source.get());
+    const char* const queries[][2] = {
+        {"/", "count(//@n[. = 'three'])"},
+        {"/", "string((//text())[50])"},
+        {"/e/f/e/f/e/f", "count(ancestor::*)"},
+        {"/e/f/e/f/e/f", "count(preceding::text())"},
+        {"/e/f/e/f/e/f", "count(following::*[1]/@*)"},
+        {"/e/f/e/f/e/f", "count(descendant::f)"},
+    };
+    for (const auto& query : queries) {
+        SCOPED_TRACE(std::string(query[0]) + " :: " + query[1]);
+        const TransString c = ts(query[0]);
+        const TransString e = ts(query[1]);
+        TransStatus fast;
+        TransStatus literal;
+        EXPECT_EQ(takeUtf8(value.asStringList(c, e, fast)),
+                  takeUtf8(literalAsStringList(value, c, e, literal)));
+        EXPECT_EQ(flags(fast), flags(literal));
     }
 }

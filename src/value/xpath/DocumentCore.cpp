@@ -37,8 +37,12 @@ DOMDocument* DocumentCore::dom() const {
 const DocumentCore::QueryView& DocumentCore::queryView() const {
     std::call_once(viewBuilt, [this] {
         QueryView built;
-        built.tree = SourceTree::build(*compact);
-        xalan::XalanSourceTreeDocument& tree = built.tree->document();
+        built.tree = StoreView::build(store());
+        if (!built.tree) {
+            view = std::move(built);
+            return;
+        }
+        xalan::XalanDocument& tree = built.tree->document();
         if (tree.getDocumentElement() == nullptr) {
             built.emptyRoot.reset(new EmptyDocumentRoot);
             built.root = &built.emptyRoot->fragment;

@@ -20,7 +20,7 @@
 
 #include "value/xpath/AttributeIndex.h"
 #include "value/xpath/EmptyDocumentRoot.h"
-#include "value/xpath/SourceTree.h"
+#include "value/xpath/StoreView.h"
 
 class XPathEngine;
 class DocumentStore;
@@ -41,13 +41,13 @@ public:
     // the next call tries again. Nothing may change the document.
     XERCES_CPP_NAMESPACE::DOMDocument* dom() const;
 
-    // What queries run on: Xalan's own tree holding exactly the nodes of the
-    // store's document, the node queries start from, and a prefix resolver
-    // over the document's namespace declarations. Built on first use, once,
-    // whichever thread asks first; exceptions of the build pass to the
-    // caller.
+    // What queries run on: Xalan's interfaces over the store, showing
+    // exactly the nodes of the DOM, the node queries start from, and a
+    // prefix resolver over the document's namespace declarations. Built on
+    // first use, once, whichever thread asks first; exceptions of the build
+    // pass to the caller. Tree null only where StoreView::build says.
     struct QueryView {
-        std::unique_ptr<SourceTree> tree;
+        std::unique_ptr<StoreView> tree;
         std::unique_ptr<EmptyDocumentRoot> emptyRoot;  // for a document without an element
         std::unique_ptr<XALAN_CPP_NAMESPACE::XalanDocumentPrefixResolver> resolver;
         XALAN_CPP_NAMESPACE::XalanNode* root = nullptr;
