@@ -248,13 +248,21 @@ void StoreParser::startDeclaredElement(const XMLElementDecl& elemDecl, unsigned 
                                made->getNodeName(), made->getLocalName() != nullptr);
         if (name != DocumentStore::none) {
             const Id element = store->element(name);
+            // The copy sets the specified ones, in the map's order, into a
+            // map of its own, which orders them afresh.
+            slots.clear();
             for (XMLSize_t i = 0; i < map->getLength(); ++i) {
                 const DOMAttr* a = static_cast<const DOMAttr*>(map->item(i));
                 if (!a->getSpecified()) continue;
-                const Id attribute = intern(DocumentStore::NameUse::Attribute, a->getNamespaceURI(),
-                                            a->getNodeName(), a->getLocalName() != nullptr);
+                place(Slot{a->getNodeName(), a->getNamespaceURI(),
+                           a->getLocalName() != nullptr ? a->getLocalName() : nullptr,
+                           a->getValue(), a->getLocalName() != nullptr, true});
+            }
+            for (const Slot& slot : slots) {
+                const Id attribute = intern(DocumentStore::NameUse::Attribute, slot.uri, slot.qname,
+                                            slot.namespaced);
                 if (attribute == DocumentStore::none) break;
-                store->appendAttribute(element, attribute, view(a->getValue()));
+                store->appendAttribute(element, attribute, view(slot.value));
             }
             append(element);
             parentNode = element;
