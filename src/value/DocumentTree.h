@@ -138,7 +138,7 @@ private:
     const XERCES_CPP_NAMESPACE::DOMDocument& document;
 };
 
-// The view over a store. Name lengths are measured once per name and walk.
+// The view over a store. Names are looked up and measured once per walk.
 class StoreTree {
 public:
     using Id = DocumentStore::Id;
@@ -172,13 +172,13 @@ public:
                 return Kind::Other;
         }
     }
-    Name name(Node n) const { return nameOf(store.nameIdOf(n)); }
+    const Name& name(Node n) const { return nameOf(store.nameIdOf(n)); }
     std::u16string_view value(Node n) const { return store.value(n); }
 
     Attr firstAttribute(Node element) const { return store.firstAttribute(element); }
     static bool isEnd(Attr a) { return a == DocumentStore::none; }
     Attr nextAttribute(Attr a) const { return store.nextAttribute(a); }
-    Name attributeName(Attr a) const { return nameOf(store.attributeNameId(a)); }
+    const Name& attributeName(Attr a) const { return nameOf(store.attributeNameId(a)); }
     const char16_t* attributeValueZ(Attr a) const { return store.attributeValueZ(a); }
     template <class Part>
     void attributeParts(Attr a, Part&& part) const {
@@ -194,18 +194,20 @@ public:
     bool standalone() const { return store.standalone(); }
 
 private:
-    Name nameOf(Id id) const {
-        if (id >= lengths.size()) lengths.resize(id + 1, unmeasured);
+    const Name& nameOf(Id id) const {
+        if (id < names.size() && names[id].qname.data() != nullptr) return names[id];
+        return meet(id);
+    }
+    const Name& meet(Id id) const {
+        if (id >= names.size()) names.resize(id + 1, Name{{}, nullptr, nullptr, nullptr});
         const DocumentStore::Name& n = store.name(id);
-        std::uint32_t& length = lengths[id];
-        if (length == unmeasured)
-            length = static_cast<std::uint32_t>(std::char_traits<char16_t>::length(n.qname));
-        return {std::u16string_view(n.qname, length), n.prefix, n.localName, n.namespaceURI};
+        names[id] = {std::u16string_view(n.qname), n.prefix, n.localName, n.namespaceURI};
+        return names[id];
     }
 
-    static constexpr std::uint32_t unmeasured = 0xFFFFFFFFu;
     const DocumentStore& store;
-    mutable std::vector<std::uint32_t> lengths;
+    // The names met so far, by id; a null qname marks one not yet met.
+    mutable std::vector<Name> names;
 };
 
 #endif

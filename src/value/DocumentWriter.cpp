@@ -237,6 +237,13 @@ public:
         std::memcpy(p, s.data(), s.size());
         out.cursor = p + s.size();
     }
+    // Markup of a known length, copied without a call.
+    template <std::size_t N>
+    void ascii(const char (&s)[N]) {
+        char* p = out.ensure(out.cursor, N - 1);
+        std::memcpy(p, s, N - 1);
+        out.cursor = p + N - 1;
+    }
     void markup(std::u16string_view s) { text<Escapes::none>(s); }
     template <Escapes E>
     void text(std::u16string_view s) {
@@ -399,6 +406,10 @@ public:
         char* p = out.ensure(out.cursor, n * 4);
         for (std::size_t i = 0; i < n; ++i) {
             const char16_t c = s[i];
+            if (printable(c)) {
+                *p++ = static_cast<char>(c);
+                continue;
+            }
             const std::uint64_t e = table.entry(c);
             if (e != CodePageTable::missing) {
                 p = put(p, e);
@@ -436,6 +447,11 @@ public:
         bool afterReference = false;
         for (std::size_t i = 0; i < n; ++i) {
             const char16_t c = s[i];
+            if (printable(c) && !escaped<E>(c)) {
+                *p++ = static_cast<char>(c);
+                afterReference = false;
+                continue;
+            }
             const std::uint64_t e = table.entry(c);
             if (e != CodePageTable::missing) {
                 afterReference = false;
@@ -571,6 +587,8 @@ public:
     }
 
 private:
+    // A printable ASCII character of a table that writes it as its own byte.
+    bool printable(char16_t c) const { return identity && unsigned(c) - 0x20u < 0x5Fu; }
     static char* put(char* p, std::uint64_t e) {
         const std::uint32_t bytes = static_cast<std::uint32_t>(e);
         std::memcpy(p, &bytes, 4);
