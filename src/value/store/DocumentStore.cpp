@@ -52,7 +52,8 @@ DocumentStore::Id DocumentStore::TextArena::add(std::u16string_view text) {
     char16_t* units = chunks[chunk].get();
     if (header == 2) units[at++] = char16_t(length >> 15);
     units[at++] = header == 2 ? char16_t(0x8000 | (length & 0x7FFF)) : char16_t(length);
-    std::memcpy(units + at, text.data(), length * sizeof(char16_t));
+    // An empty view may have no data: memcpy takes no null pointer.
+    if (length != 0) std::memcpy(units + at, text.data(), length * sizeof(char16_t));
     units[at + length] = 0;
     return Id(chunk << offsetBits) | Id(at);
 }
