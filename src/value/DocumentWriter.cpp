@@ -907,8 +907,9 @@ Written write(const Tree& tree, Text& out, std::string_view encoding, std::size_
     }
 }
 
-// Whether a surrogate without its pair reaches the transcoder: in a CDATA
-// section, a name or a namespace URI, which the serializer does not check.
+// Whether the first of two surrogates may end a stretch the serializer
+// hands its transcoder without checking it: a CDATA part, or a name or
+// namespace URI holding it without its pair.
 template <class Tree>
 bool uncheckedUnpaired(const Tree& tree) {
     using Kind = typename Tree::Kind;
@@ -917,10 +918,21 @@ bool uncheckedUnpaired(const Tree& tree) {
         for (std::size_t i = 0; i < s.size(); ++i) {
             if (isLead(s[i]) && i + 1 < s.size() && isTrail(s[i + 1]))
                 ++i;
-            else if (isLead(s[i]) || isTrail(s[i]))
+            else if (isLead(s[i]))
                 return true;
         }
         return false;
+    };
+    const auto endsCdataPart = [](std::u16string_view s) {
+        for (;;) {
+            const std::size_t end = s.find(u"]]>");
+            const std::u16string_view part = s.substr(0, end);
+            if (!part.empty() && isLead(part.back()) &&
+                (part.size() < 2 || !isLead(part[part.size() - 2])))
+                return true;
+            if (end == std::u16string_view::npos) return false;
+            s.remove_prefix(end + 3);
+        }
     };
     const auto badName = [&unpaired](const typename Tree::Name& n) {
         return unpaired(n.qname) || unpaired(view(n.uri));
@@ -928,7 +940,7 @@ bool uncheckedUnpaired(const Tree& tree) {
     Node node = tree.firstChild(tree.top());
     while (!Tree::isNull(node)) {
         const Kind kind = tree.kind(node);
-        if (kind == Kind::CDATA && unpaired(tree.value(node))) return true;
+        if (kind == Kind::CDATA && endsCdataPart(tree.value(node))) return true;
         if (kind == Kind::EntityReference && badName(tree.name(node))) return true;
         if (kind == Kind::Element) {
             if (badName(tree.name(node))) return true;

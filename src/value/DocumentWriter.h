@@ -45,16 +45,19 @@ Written writeDocumentUTF16(const XERCES_CPP_NAMESPACE::DOMDocument& document, st
 
 // The document's text in encoding, declared by that name ("UTF-8" for the
 // UTF-8 mode's text). Declined, beside what no encoding models (a version
-// other than 1.0, a node of another kind, a name or namespace URI holding a
-// character XML does not allow, which the serializer writes unchecked):
+// other than 1.0; in a DOM, a node of another kind or content beside the
+// document element):
 //  - encodings whose transcoder keeps a state or joins characters (ISO-2022,
 //    UTF-7, EBCDIC with shifts, UTF-16 and UTF-32 with a byte order mark),
-//    UCS-4, and those that cannot hold ASCII markup;
-//  - a surrogate without its pair in a CDATA section (but the UTF-8 stall
-//    and the library's own transcoders);
+//    UCS-4 (failed instead, with nothing written, where its transcoder would
+//    wait for ever for a surrogate's pair), and those that cannot hold ASCII
+//    markup;
+//  - a surrogate without its pair where the serializer does not check for
+//    one (a CDATA section, a name, a namespace URI) in ICU's converters, and
+//    in a name or namespace URI in the library's one-byte tables;
 //  - in ICU's multibyte converters, a stretch of text that one call of the
-//    serializer's formatter would write in more than 16 KiB, where ICU
-//    holds bytes back for a later call.
+//    serializer's formatter would write in more than 16 KiB, where ICU holds
+//    bytes back for a later call.
 // The encoding's table is made on its first use, once per process.
 Written writeDocumentCodePage(const DocumentStore& document, const std::string& encoding,
                               std::size_t maxDepth, std::string& out);
