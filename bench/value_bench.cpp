@@ -4,7 +4,9 @@
 // alone and with the Xalan wrapper view a copying value built for it.
 // asUTF16XML and asMBCSXML against one DOMLSSerializer write with the same
 // settings (no pretty printing, the same encoding) into a memory buffer,
-// with the value's two steps around the write measured apart.
+// with the value's steps around the write measured apart: the writer alone
+// on the document's compact store, and the copy of the text into the
+// returned string.
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +27,8 @@
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
 #include "text/TransText.h"
+#include "value/DocumentWriter.h"
+#include "value/store/DocumentStore.h"
 #include "value/xpath/DocumentDepth.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -151,8 +155,12 @@ struct Serialisation {
     const char16_t* encoding;
 };
 
-const Serialisation serialisations[] = {
-    {nullptr, u"UTF-16"}, {"UTF-8", u"UTF-8"}, {"windows-1252", u"windows-1252"}};
+// Shift_JIS: a code page of several bytes per character, which the
+// serializer writes asking its transcoder about every character.
+const Serialisation serialisations[] = {{nullptr, u"UTF-16"},
+                                        {"UTF-8", u"UTF-8"},
+                                        {"windows-1252", u"windows-1252"},
+                                        {"Shift_JIS", u"Shift_JIS"}};
 
 const char* modeOf(const char* codePage) {
     return codePage != nullptr && std::string(codePage) == "UTF-8" ? nullptr : codePage;
@@ -187,6 +195,37 @@ void BM_BareSerializer(benchmark::State& state, Serialisation how) {
         return;
     }
     for (auto _ : state) keep(bareWrite(document, how.encoding));
+}
+
+// The store of the built dictionary, made once per size.
+const DocumentStore& storeOf(int variables) {
+    static std::map<int, std::unique_ptr<DocumentStore>> stores;
+    std::unique_ptr<DocumentStore>& store = stores[variables];
+    if (!store) store = DocumentStore::fromDom(builtDictionary(variables));
+    return *store;
+}
+
+// The writer alone on the compact store of the same document.
+void BM_StoreWriter(benchmark::State& state, Serialisation how) {
+    const int n = sizeOf(state);
+    if (!sameSize(state, builtDictionary(n), n)) return;
+    const DocumentStore& store = storeOf(n);
+    std::u16string units;
+    std::string bytes;
+    const auto write = [&] {
+        return how.codePage == nullptr
+                   ? writeDocumentUTF16(store, maxSerializedDepth, units)
+                   : writeDocumentCodePage(store, how.codePage, maxSerializedDepth, bytes);
+    };
+    if (write() != Written::whole) {
+        state.SkipWithError("the writer did not write the whole document");
+        return;
+    }
+    for (auto _ : state) {
+        keep(write());
+        keep(units.data());
+        keep(bytes.data());
+    }
 }
 
 // What a value does around the serializer's write, to explain the gap: the
@@ -255,6 +294,8 @@ void registerValues() {
             const std::string suffix = how.codePage == nullptr ? "UTF16" : how.codePage;
             for (auto* b :
                  {benchmark::RegisterBenchmark(("BM_ValueXML/" + suffix).c_str(), BM_ValueXML, how),
+                  benchmark::RegisterBenchmark(("BM_StoreWriter/" + suffix).c_str(), BM_StoreWriter,
+                                               how),
                   benchmark::RegisterBenchmark(("BM_BareSerializer/" + suffix).c_str(),
                                                BM_BareSerializer, how)}) {
                 b->Arg(n)->Unit(ms);
