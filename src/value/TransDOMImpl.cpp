@@ -9,7 +9,7 @@
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
-#include "dictionary/DictionaryBuilder.h"
+#include "dictionary/DictionaryStore.h"
 #include "value/Refusal.h"
 #include "value/store/DocumentStore.h"
 #include "value/xpath/XPathEngine.h"
@@ -37,19 +37,14 @@ TransDOMImpl::TransDOMImpl(const DOMDocument* source)
       xalanDocument(nullptr),
       evaluator(new XPathEngine) {}
 
+// Queries and serialisation need a document; one that could not be created
+// reads as an empty one.
 TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
-    : liaison(nullptr), xalanDocument(nullptr), evaluator(nullptr) {
-    DOMDocument* document;
-    {
-        DictionaryBuilder builder;
-        document = builder.build(source);
-    }
-    // Queries and serialisation need a document; one that could not be
-    // created reads as an empty one.
-    if (document == nullptr) document = copyDocument(nullptr);
-    core = adopt(document);
-    evaluator = new XPathEngine;
-}
+    : TransDOMImpl([&source] {
+          std::unique_ptr<DocumentStore> store = buildDictionaryStore(source);
+          if (!store) store.reset(new DocumentStore);
+          return store;
+      }()) {}
 
 TransDOMImpl::TransDOMImpl(std::unique_ptr<DocumentStore> store)
     : core(adopt(store->makeDom())),
