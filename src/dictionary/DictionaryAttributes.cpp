@@ -28,8 +28,7 @@ std::string hexText(const std::vector<unsigned char>& bytes) {
 
 template <class Tree>
 bool DictionarySections<Tree>::addFileAttributes(const VORN_DataSource& source, Element root) {
-    const DatasourceAttributes attributes = source.GetAttributes();
-    const Element s = makeAttributeSet(attributes);
+    const Element s = makeAttributeSet(source.Attributes());
     if (s == Tree::none) return false;
     placeUnderRoot(root, s, Tag::attributeSet,
                    {Tag::multipleResponseSet, Tag::variableSet, Tag::valueLabelSet,
@@ -40,8 +39,7 @@ bool DictionarySections<Tree>::addFileAttributes(const VORN_DataSource& source, 
 template <class Tree>
 bool DictionarySections<Tree>::addVariableAttributes(const VORN_Variable& v,
                                                      Element variableElement) {
-    const DatasourceAttributes attributes = v.GetAttributes();
-    const Element s = makeAttributeSet(attributes);
+    const Element s = makeAttributeSet(v.Attributes());
     if (s == Tree::none) return false;
     appendTo(variableElement, s, Tag::attributeSet);
     return true;
@@ -54,7 +52,7 @@ typename DictionarySections<Tree>::Element DictionarySections<Tree>::makeAttribu
     if (n == 0) return Tree::none;
     const Element s = tree.element(Tag::attributeSet);
     tree.setInteger(s, Attr::version, static_cast<std::int64_t>(attributes.version));
-    for (unsigned i = 0; i < n; ++i) addAttribute(attributes.Name(i), attributes.Values(i), s);
+    for (unsigned i = 0; i < n; ++i) addAttribute(attributes.NameAt(i), attributes.ValuesAt(i), s);
     return s;
 }
 

@@ -1,6 +1,8 @@
 // The store tree of the dictionary sections, and the store's build.
 #include "dictionary/DictionaryStore.h"
 
+#include <algorithm>
+
 #include "dictionary/DictionarySections.h"
 
 StoreTree::Element StoreTree::create() {
@@ -14,6 +16,17 @@ StoreTree::Element StoreTree::create() {
         tagIds[i] = store->name(DocumentStore::NameUse::Element, tagText(static_cast<Tag>(i)));
     for (std::size_t i = 0; i < attrCount; ++i)
         attrIds[i] = store->name(DocumentStore::NameUse::Attribute, attrText(static_cast<Attr>(i)));
+    Attr order[attrCount];
+    for (std::size_t i = 0; i < attrCount; ++i) order[i] = static_cast<Attr>(i);
+    // As the DOM orders an element's attributes: by their names' UTF-16 units.
+    std::sort(order, order + attrCount, [](Attr a, Attr b) {
+        return std::u16string_view(attrText(a)) < std::u16string_view(attrText(b));
+    });
+    for (std::size_t i = 0; i < attrCount; ++i)
+        attrRanks[static_cast<std::size_t>(order[i])] = static_cast<std::uint8_t>(i);
+    pendingElement = none;
+    pendingCount = 0;
+    pendingTexts.clear();
     const Element root = element(Tag::dictionary);
     store->append(DocumentStore::documentNode, root);
     return root;
@@ -27,6 +40,47 @@ bool StoreTree::insertAfterLast(Element parent, Element child, Tag tag, bool) {
     if (last == none) return false;
     store->insertAfter(parent, child, last);
     return true;
+}
+
+void StoreTree::set(Element e, Attr attr, std::u16string_view value) {
+    if (e != pendingElement) {
+        flush();
+        // An element whose attributes went in already takes a new one
+        // where the DOM's setAttribute would put it.
+        if (store->firstAttribute(e) != none) {
+            store->setAttribute(e, attrIds[static_cast<std::size_t>(attr)], value);
+            return;
+        }
+        pendingElement = e;
+    }
+    const std::uint32_t offset = static_cast<std::uint32_t>(pendingTexts.size());
+    pendingTexts.append(value);
+    const Pending made{attr, offset, static_cast<std::uint32_t>(value.size())};
+    std::size_t at = pendingCount;
+    for (std::size_t i = 0; i < pendingCount; ++i) {
+        // Set again: the DOM replaces the value where the attribute is.
+        if (pending[i].attr == attr) {
+            pending[i] = made;
+            return;
+        }
+        if (at == pendingCount && attrRanks[static_cast<std::size_t>(pending[i].attr)] >
+                                      attrRanks[static_cast<std::size_t>(attr)])
+            at = i;
+    }
+    for (std::size_t i = pendingCount; i > at; --i) pending[i] = pending[i - 1];
+    pending[at] = made;
+    ++pendingCount;
+}
+
+void StoreTree::flush() {
+    if (pendingElement == none) return;
+    const std::u16string_view all(pendingTexts);
+    for (std::size_t i = 0; i < pendingCount; ++i)
+        store->appendAttribute(pendingElement, attrIds[static_cast<std::size_t>(pending[i].attr)],
+                               all.substr(pending[i].offset, pending[i].length));
+    pendingElement = none;
+    pendingCount = 0;
+    pendingTexts.clear();
 }
 
 std::unique_ptr<DocumentStore> buildDictionaryStore(const VORN_DataSource& source) {
