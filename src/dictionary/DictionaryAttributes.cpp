@@ -75,17 +75,17 @@ unsigned DictionarySections<Tree>::addExtensions(const VORN_DataSource& source, 
         if (!source.HasExtension(type)) continue;
         ++present;
         VORN_DataSource::Extension record(source, type);
-        const Element x = tree.element(Tag::extension);
-        tree.setInteger(x, Attr::type, record.Type());
-        tree.setInteger(x, Attr::elementSize, record.ElementSize());
-        tree.setInteger(x, Attr::length, record.Length());
         const long length = record.Length();
         const long elementSize = record.ElementSize();
         const std::size_t size =
             length > 0 && elementSize > 0 ? static_cast<std::size_t>(length) * elementSize : 0;
         std::vector<unsigned char> bytes(size);
         if (size > 0) record.GetNext(bytes.data(), length);
+        const Element x = tree.element(Tag::extension);
         tree.setText(x, Attr::data, hexText(bytes).c_str());
+        tree.setInteger(x, Attr::elementSize, elementSize);
+        tree.setInteger(x, Attr::length, length);
+        tree.setInteger(x, Attr::type, record.Type());
         appendTo(root, x, Tag::extension);
     }
     return present;

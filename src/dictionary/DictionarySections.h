@@ -1,7 +1,9 @@
 // The dictionary document's sections, written once over a tree (see
 // DictionaryTree.h): DictionaryBuilder builds a DOM document with them, and
-// buildDictionaryStore the compact store. One object serves one build on one
-// thread, and only while the XML runtime is up.
+// buildDictionaryStore the compact store. Each section sets an element's
+// attributes in the order the DOM keeps them (by name), so that the store
+// appends every one; the DOM orders them itself either way. One object
+// serves one build on one thread, and only while the XML runtime is up.
 #ifndef TRANSSPACE_DICTIONARY_DICTIONARYSECTIONS_H
 #define TRANSSPACE_DICTIONARY_DICTIONARYSECTIONS_H
 

@@ -24,9 +24,7 @@ StoreTree::Element StoreTree::create() {
     });
     for (std::size_t i = 0; i < attrCount; ++i)
         attrRanks[static_cast<std::size_t>(order[i])] = static_cast<std::uint8_t>(i);
-    pendingElement = none;
-    pendingCount = 0;
-    pendingTexts.clear();
+    lastElement = none;
     const Element root = element(Tag::dictionary);
     store->append(DocumentStore::documentNode, root);
     return root;
@@ -43,44 +41,16 @@ bool StoreTree::insertAfterLast(Element parent, Element child, Tag tag, bool) {
 }
 
 void StoreTree::set(Element e, Attr attr, std::u16string_view value) {
-    if (e != pendingElement) {
-        flush();
-        // An element whose attributes went in already takes a new one
-        // where the DOM's setAttribute would put it.
-        if (store->firstAttribute(e) != none) {
-            store->setAttribute(e, attrIds[static_cast<std::size_t>(attr)], value);
-            return;
-        }
-        pendingElement = e;
+    const DocumentStore::Id name = attrIds[static_cast<std::size_t>(attr)];
+    const std::uint8_t rank = attrRanks[static_cast<std::size_t>(attr)];
+    if (e == lastElement ? rank > lastRank : store->firstAttribute(e) == none) {
+        store->appendAttribute(e, name, value);
+        lastElement = e;
+        lastRank = rank;
+        return;
     }
-    const std::uint32_t offset = static_cast<std::uint32_t>(pendingTexts.size());
-    pendingTexts.append(value);
-    const Pending made{attr, offset, static_cast<std::uint32_t>(value.size())};
-    std::size_t at = pendingCount;
-    for (std::size_t i = 0; i < pendingCount; ++i) {
-        // Set again: the DOM replaces the value where the attribute is.
-        if (pending[i].attr == attr) {
-            pending[i] = made;
-            return;
-        }
-        if (at == pendingCount && attrRanks[static_cast<std::size_t>(pending[i].attr)] >
-                                      attrRanks[static_cast<std::size_t>(attr)])
-            at = i;
-    }
-    for (std::size_t i = pendingCount; i > at; --i) pending[i] = pending[i - 1];
-    pending[at] = made;
-    ++pendingCount;
-}
-
-void StoreTree::flush() {
-    if (pendingElement == none) return;
-    const std::u16string_view all(pendingTexts);
-    for (std::size_t i = 0; i < pendingCount; ++i)
-        store->appendAttribute(pendingElement, attrIds[static_cast<std::size_t>(pending[i].attr)],
-                               all.substr(pending[i].offset, pending[i].length));
-    pendingElement = none;
-    pendingCount = 0;
-    pendingTexts.clear();
+    store->setAttribute(e, name, value);
+    if (e != lastElement) lastElement = none;
 }
 
 std::unique_ptr<DocumentStore> buildDictionaryStore(const VORN_DataSource& source) {

@@ -30,20 +30,11 @@ public:
     static constexpr Element none = DocumentStore::none;
 
     Element create();
-    void discard() {
-        pendingElement = none;
-        store.reset();
-    }
-    Result take() {
-        if (store) flush();
-        return std::move(store);
-    }
+    void discard() { store.reset(); }
+    Result take() { return std::move(store); }
 
     static constexpr bool literal() { return false; }
-    Element element(Tag tag) {
-        flush();
-        return store->element(tagIds[static_cast<std::size_t>(tag)]);
-    }
+    Element element(Tag tag) { return store->element(tagIds[static_cast<std::size_t>(tag)]); }
     void append(Element parent, Element child) { store->append(parent, child); }
     void insertAfter(Element parent, Element child, Element after) {
         store->insertAfter(parent, child, after);
@@ -71,25 +62,18 @@ public:
     }
 
 private:
-    // The attributes of the element being made wait here in the DOM's order
-    // (by name) until the next element is made, and then go into the store
-    // as a run: finding each one's place in the store's chain by comparing
-    // names took a quarter of the build.
-    struct Pending {
-        Attr attr;
-        std::uint32_t offset, length;  // in pendingTexts
-    };
+    // The sections set an element's attributes in the DOM's order (by
+    // name) where they can, and each then goes in with appendAttribute: the
+    // DOM's place for it is the chain's end. Finding the place by comparing
+    // names along the chain took a quarter of the build.
     void set(Element e, Attr attr, std::u16string_view value);
-    void flush();
 
     std::unique_ptr<DocumentStore> store;
     DocumentStore::Id tagIds[tagCount] = {};
     DocumentStore::Id attrIds[attrCount] = {};
     std::uint8_t attrRanks[attrCount] = {};  // place in the order by name
-    Element pendingElement = none;
-    Pending pending[attrCount];
-    std::size_t pendingCount = 0;
-    std::u16string pendingTexts;
+    Element lastElement = none;              // the element of the last attribute, and its rank
+    std::uint8_t lastRank = 0;
     HostTexts texts;
     QuickNumberTexts numbers;
 };

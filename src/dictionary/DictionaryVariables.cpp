@@ -79,12 +79,12 @@ unsigned DictionarySections<Tree>::addVariables(const VORN_DataSource& source, E
         const VORN_Variable& v = source.GetVariable(static_cast<int>(i));
         const Element e = tree.element(Tag::variable);
         inside.reset(e);
-        tree.setText(e, Attr::name, v.GetName());
-        if (const char* label = v.GetLabel()) tree.setText(e, Attr::label, label);
-        tree.setInteger(e, Attr::type, v.GetType());
         tree.setWord(e, Attr::alignment, alignmentWord(v.GetAlignment()));
-        tree.setWord(e, Attr::measurementLevel, measurementLevelWord(v.GetMeasurementLevel()));
         tree.setInteger(e, Attr::displayWidth, v.GetDisplayWidth());
+        if (const char* label = v.GetLabel()) tree.setText(e, Attr::label, label);
+        tree.setWord(e, Attr::measurementLevel, measurementLevelWord(v.GetMeasurementLevel()));
+        tree.setText(e, Attr::name, v.GetName());
+        tree.setInteger(e, Attr::type, v.GetType());
 
         const Element f = tree.element(Tag::variableFormat);
         VORN_Variable::FormatType code = VORN_Variable::FormatType(0);
@@ -106,9 +106,9 @@ unsigned DictionarySections<Tree>::addVariables(const VORN_DataSource& source, E
 template <class Tree>
 bool DictionarySections<Tree>::addFormatAttributes(Element e, VORN_Variable::FormatType code,
                                                    int width, int decimals) {
+    tree.setInteger(e, Attr::decimals, decimals);
     tree.setWord(e, Attr::type, formatName(code));
     tree.setInteger(e, Attr::width, width);
-    tree.setInteger(e, Attr::decimals, decimals);
     return true;
 }
 
@@ -170,16 +170,16 @@ bool DictionarySections<Tree>::addValueLabels(const VORN_Variable& v, Element ro
         std::string value;
         while (labels.GetNextPair(value, label) != 0) {
             const Element l = tree.element(Tag::valueLabel);
-            tree.setText(l, Attr::value, cutAtBlank(value.c_str(), value.size()).c_str());
             tree.setText(l, Attr::label, label);
+            tree.setText(l, Attr::value, cutAtBlank(value.c_str(), value.size()).c_str());
             placeInside(set, l, Tag::valueLabel, {Tag::valueLabel});
         }
     } else {
         double value = 0;
         while (labels.GetNextPair(value, label) != 0) {
             const Element l = tree.element(Tag::valueLabel);
-            tree.setDecimal(l, Attr::value, value);
             tree.setText(l, Attr::label, label);
+            tree.setDecimal(l, Attr::value, value);
             placeInside(set, l, Tag::valueLabel, {Tag::valueLabel});
         }
     }
