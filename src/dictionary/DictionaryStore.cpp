@@ -7,6 +7,8 @@
 
 StoreTree::Element StoreTree::create() {
     store.reset(new DocumentStore);
+    texts.emplace();
+    numbers.emplace();
     store->setStrictErrorChecking(true);
     store->setStandalone(false);
     store->setXmlVersion(u"1.0");

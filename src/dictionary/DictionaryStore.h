@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "VornDataSource.h"
@@ -21,8 +22,8 @@
 std::unique_ptr<DocumentStore> buildDictionaryStore(const VORN_DataSource& source);
 
 // The tree of the sections that writes into a store (see DictionaryTree.h).
-// The host's code page and the numeric locale are read once, when the tree
-// is made.
+// The host's code page and the numeric locale are read once, when the
+// document is created.
 class StoreTree {
 public:
     using Element = DocumentStore::Id;
@@ -47,16 +48,16 @@ public:
     void setWord(Element e, Attr attr, const char16_t* value) {
         set(e, attr, std::u16string_view(value));
     }
-    void setText(Element e, Attr attr, const char* mbcs) { set(e, attr, texts.convert(mbcs)); }
+    void setText(Element e, Attr attr, const char* mbcs) { set(e, attr, texts->convert(mbcs)); }
     bool setInteger(Element e, Attr attr, std::int64_t n) {
         std::u16string_view text;
-        if (!numbers.integer(n, text)) return false;
+        if (!numbers->integer(n, text)) return false;
         set(e, attr, text);
         return true;
     }
     bool setDecimal(Element e, Attr attr, double d) {
         std::u16string_view text;
-        if (!numbers.decimal(d, text)) return false;
+        if (!numbers->decimal(d, text)) return false;
         set(e, attr, text);
         return true;
     }
@@ -74,8 +75,9 @@ private:
     std::uint8_t attrRanks[attrCount] = {};  // place in the order by name
     Element lastElement = none;              // the element of the last attribute, and its rank
     std::uint8_t lastRank = 0;
-    HostTexts texts;
-    QuickNumberTexts numbers;
+    // Made with the document, so that what they allocate fails its creation.
+    std::optional<HostTexts> texts;
+    std::optional<QuickNumberTexts> numbers;
 };
 
 #endif
