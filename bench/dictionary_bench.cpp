@@ -1,4 +1,5 @@
-// The dictionary build against a bare Xerces-C build of the same elements,
+// The dictionary build, into the DOM and into the compact store that a
+// document value holds, against a bare Xerces-C build of the same elements,
 // each appended in document order with no placement lookup. Data sources of
 // 1,000, 10,000 and 100,000 variables: numeric ones with 5 value labels, 3
 // missing values and 2 custom attributes, and every tenth a string variable
@@ -27,6 +28,7 @@
 #include "VornPlatform.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "dictionary/DictionaryNamespace.h"
+#include "dictionary/DictionaryStore.h"
 #include "text/CodePage.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -202,6 +204,26 @@ void BM_DictionaryBuild(benchmark::State& state) {
     SetUTF8Mode(-1);
 }
 
+void BM_DictionaryStoreBuild(benchmark::State& state) {
+    TransSpace space;
+    SetUTF8Mode(1);
+    const int variables = static_cast<int>(state.range(0));
+    const VORN_DataSource& source = sourceOf(variables);
+    const double peakBefore = peakResidentKiB();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::unique_ptr<DocumentStore> store = buildDictionaryStore(source);
+        keep(store.get());
+        state.PauseTiming();
+        bytes = store->memory();
+        store.reset();
+        state.ResumeTiming();
+    }
+    reportCounters(state, variables, peakBefore);
+    state.counters["store_bytes_per_variable"] = static_cast<double>(bytes) / variables;
+    SetUTF8Mode(-1);
+}
+
 void BM_BareXercesBuild(benchmark::State& state) {
     TransSpace space;
     SetUTF8Mode(1);
@@ -248,15 +270,20 @@ void BM_DictionaryBuildFirstQuery(benchmark::State& state) {
 // The large builds take seconds each: once per repetition, three
 // repetitions whatever the command line asks.
 void large(benchmark::internal::Benchmark* b) { b->Iterations(1)->Repetitions(3); }
+// The store's builds are short enough for the usual iteration count.
+void repeated(benchmark::internal::Benchmark* b) { b->Repetitions(3); }
 
 }  // namespace
 
 // Side by side at each size, so that the two share the machine's state.
 BENCHMARK(BM_DictionaryBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DictionaryStoreBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareXercesBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DictionaryBuild)->Arg(10000)->Unit(benchmark::kMillisecond)->Apply(large);
+BENCHMARK(BM_DictionaryStoreBuild)->Arg(10000)->Unit(benchmark::kMillisecond)->Apply(repeated);
 BENCHMARK(BM_BareXercesBuild)->Arg(10000)->Unit(benchmark::kMillisecond)->Apply(large);
 BENCHMARK(BM_DictionaryBuild)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(large);
+BENCHMARK(BM_DictionaryStoreBuild)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(repeated);
 BENCHMARK(BM_BareXercesBuild)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(large);
 BENCHMARK(BM_DictionaryBuildFirstQuery)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DictionaryBuildFirstQuery)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(large);

@@ -1,8 +1,9 @@
 // JSON text through the data-source loader; the first byte picks the host's
 // text mode (even: UTF-8, odd: windows-1252) and the rest is the text. A
 // refused text gets a one-line error. A data source that loads is built with
-// both placements, which must give the same document; the document value made
-// from it writes text that the dictionary schema accepts, and it answers
+// both placements, which must give the same document, and into the compact
+// store, which must stand for that document node for node; the document value
+// made from it writes text that the dictionary schema accepts, and it answers
 // queries about its variables.
 #include <cstdint>
 #include <memory>
@@ -14,8 +15,10 @@
 #include "TransSpace.h"
 #include "VornJsonSource.h"
 #include "dictionary/DictionaryBuilder.h"
+#include "dictionary/DictionaryStore.h"
 #include "support/HostTextMode.h"
 #include "support/SchemaValidator.h"
+#include "support/StoreCompare.h"
 #include "support/XmlDocuments.h"
 
 XERCES_CPP_NAMESPACE_USE
@@ -54,6 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DocumentPtr literal(DictionaryBuilder(DictionaryBuilder::Placement::literal).build(*source));
     FUZZ_CHECK(remembered && literal);
     FUZZ_CHECK(serialiseXml(remembered.get()) == serialiseXml(literal.get()));
+    const std::unique_ptr<DocumentStore> store = buildDictionaryStore(*source);
+    FUZZ_CHECK(store != nullptr);
+    const std::string difference = storeDifference(*store, remembered.get());
+    if (!difference.empty()) {
+        std::fprintf(stderr, "%s\n", difference.c_str());
+        FUZZ_CHECK(difference.empty());
+    }
 
     const TransValue value(*source);
     TransStatus st = fuzz::dirty();

@@ -5,14 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "dictionary/DictionaryBuilder.h"
-#include "dictionary/DictionaryText.h"
-
-XERCES_CPP_NAMESPACE_USE
+#include "dictionary/DictionarySections.h"
+#include "dictionary/DictionaryStore.h"
+#include "dictionary/DictionaryTree.h"
 
 namespace {
 
-const XMLCh* alignmentWord(int alignment) {
+const char16_t* alignmentWord(int alignment) {
     switch (alignment) {
         case 0:
             return u"left";
@@ -25,7 +24,7 @@ const XMLCh* alignmentWord(int alignment) {
     }
 }
 
-const XMLCh* measurementLevelWord(int level) {
+const char16_t* measurementLevelWord(int level) {
     switch (level) {
         case 0:
             return u"unknown";
@@ -41,7 +40,7 @@ const XMLCh* measurementLevelWord(int level) {
 }
 
 // Format names by code; the gaps are codes without a name.
-const XMLCh* const formatNames[] = {
+const char16_t* const formatNames[] = {
     nullptr,  u"A",    u"AHEX",  u"COMMA", u"DOLLAR",   u"F",       u"IB",    u"IBHEX", u"P",
     u"PIB",   u"PK",   u"RB",    u"RBHEX", nullptr,     nullptr,    u"Z",     u"N",     u"E",
     nullptr,  nullptr, u"DATE",  u"TIME",  u"DATETIME", u"ADATE",   u"JDATE", u"DTIME", u"WKDAY",
@@ -50,7 +49,7 @@ const XMLCh* const formatNames[] = {
     u"LCB",   u"LCC",  u"LCD",   u"LCE",   u"LCF",      u"LCG",     u"LCH",   u"LCI",   u"LCJ"};
 constexpr int namedFormatCount = sizeof(formatNames) / sizeof(formatNames[0]);
 
-const XMLCh* formatName(int code) {
+const char16_t* formatName(int code) {
     if (code >= 0 && code < namedFormatCount && formatNames[code] != nullptr)
         return formatNames[code];
     if (code == 85) return u"MTIME";
@@ -72,56 +71,61 @@ std::string cutAtBlank(const char* text, std::size_t limit) {
 
 }  // namespace
 
-unsigned DictionaryBuilder::addVariables(const VORN_DataSource& source, DOMElement* root) {
+template <class Tree>
+unsigned DictionarySections<Tree>::addVariables(const VORN_DataSource& source, Element root) {
     if (source.ColumnCount() == 0) return 0;
     unsigned passes = 0;
     for (unsigned i = 0; i < source.ColumnCount(); ++i, ++passes) {
         const VORN_Variable& v = source.GetVariable(static_cast<int>(i));
-        DOMElement* e = element(u"variable");
-        setTextAttribute(e, u"name", v.GetName());
-        if (const char* label = v.GetLabel()) setTextAttribute(e, u"label", label);
-        numbers.setInteger(e, u"type", v.GetType());
-        e->setAttribute(u"alignment", alignmentWord(v.GetAlignment()));
-        e->setAttribute(u"measurementLevel", measurementLevelWord(v.GetMeasurementLevel()));
-        numbers.setInteger(e, u"displayWidth", v.GetDisplayWidth());
+        const Element e = tree.element(Tag::variable);
+        inside.reset(e);
+        tree.setWord(e, Attr::alignment, alignmentWord(v.GetAlignment()));
+        tree.setInteger(e, Attr::displayWidth, v.GetDisplayWidth());
+        if (const char* label = v.GetLabel()) tree.setText(e, Attr::label, label);
+        tree.setWord(e, Attr::measurementLevel, measurementLevelWord(v.GetMeasurementLevel()));
+        tree.setText(e, Attr::name, v.GetName());
+        tree.setInteger(e, Attr::type, v.GetType());
 
-        DOMElement* f = element(u"variableFormat");
+        const Element f = tree.element(Tag::variableFormat);
         VORN_Variable::FormatType code = VORN_Variable::FormatType(0);
         int width = 0;
         int decimals = 0;
         v.GetFormatEx(code, width, decimals);
         addFormatAttributes(f, code, width, decimals);
-        e->insertBefore(f, e->getFirstChild());
+        placeInside(e, f, Tag::variableFormat, {});
         addWriteFormat(v, e);
         addMissingValues(v, e);
         addVariableAttributes(v, e);
 
-        placeUnderRoot(root, e, kindVariable, {kindVariable});
+        placeUnderRoot(root, e, Tag::variable, {Tag::variable});
         addValueLabels(v, root);
     }
     return passes;
 }
 
-bool DictionaryBuilder::addFormatAttributes(DOMElement* e, VORN_Variable::FormatType code,
-                                            int width, int decimals) {
-    e->setAttribute(u"type", formatName(code));
-    numbers.setInteger(e, u"width", width);
-    numbers.setInteger(e, u"decimals", decimals);
+template <class Tree>
+bool DictionarySections<Tree>::addFormatAttributes(Element e, VORN_Variable::FormatType code,
+                                                   int width, int decimals) {
+    tree.setInteger(e, Attr::decimals, decimals);
+    tree.setWord(e, Attr::type, formatName(code));
+    tree.setInteger(e, Attr::width, width);
     return true;
 }
 
-bool DictionaryBuilder::addWriteFormat(const VORN_Variable& v, DOMElement* variableElement) {
-    DOMElement* w = element(u"variableWriteFormat");
+template <class Tree>
+bool DictionarySections<Tree>::addWriteFormat(const VORN_Variable& v, Element variableElement) {
+    const Element w = tree.element(Tag::variableWriteFormat);
     VORN_Variable::FormatType code = VORN_Variable::FormatType(0);
     int width = 0;
     int decimals = 0;
     v.GetWriteFormatEx(code, width, decimals);
     const bool written = addFormatAttributes(w, code, width, decimals);
-    placeInside(variableElement, w, {u"variableFormat"});
+    placeInside(variableElement, w, Tag::variableWriteFormat, {Tag::variableFormat});
     return written;
 }
 
-int DictionaryBuilder::addMissingValues(const VORN_Variable& v, DOMElement* variableElement) {
+template <class Tree>
+int DictionarySections<Tree>::addMissingValues(const VORN_Variable& v, Element variableElement) {
     const int type = v.GetType();
     const OBS* values[3] = {nullptr, nullptr, nullptr};
     const int n = v.GetMissingValues(values[0], values[1], values[2]);
@@ -130,67 +134,83 @@ int DictionaryBuilder::addMissingValues(const VORN_Variable& v, DOMElement* vari
     for (int i = 0; i < count; ++i) {
         const OBS* value = values[i];
         if (value == nullptr) continue;
-        DOMElement* m = element(u"missingValue");
+        const Element m = tree.element(Tag::missingValue);
         if (type != 0) {
             const std::size_t limit =
                 type > 0 ? std::min<std::size_t>(type, sizeof value->text) : 0;
-            setTextAttribute(m, u"data", cutAtBlank(value->text, limit));
+            tree.setText(m, Attr::data, cutAtBlank(value->text, limit).c_str());
         } else {
             std::uint64_t bits = 0;
             std::memcpy(&bits, &value->number, sizeof bits);
             if (bits == lowestBits)
-                m->setAttribute(u"data", u"lowest");
+                tree.setWord(m, Attr::data, u"lowest");
             else if (bits == highestBits)
-                m->setAttribute(u"data", u"highest");
+                tree.setWord(m, Attr::data, u"highest");
             else
-                numbers.setDecimal(m, u"data", value->number);
+                tree.setDecimal(m, Attr::data, value->number);
         }
-        if (n < 0 && i == 0) m->setAttribute(u"type", u"lowerBound");
-        if (n < 0 && i == 1) m->setAttribute(u"type", u"upperBound");
-        placeInside(variableElement, m,
-                    {u"missingValue", u"variableWriteFormat", u"variableFormat"});
+        if (n < 0 && i == 0) tree.setWord(m, Attr::type, u"lowerBound");
+        if (n < 0 && i == 1) tree.setWord(m, Attr::type, u"upperBound");
+        placeInside(variableElement, m, Tag::missingValue,
+                    {Tag::missingValue, Tag::variableWriteFormat, Tag::variableFormat});
     }
     return n;
 }
 
-bool DictionaryBuilder::addValueLabels(const VORN_Variable& v, DOMElement* root) {
+template <class Tree>
+bool DictionarySections<Tree>::addValueLabels(const VORN_Variable& v, Element root) {
     VORN_ValueLabelMap labels(v.GetValueLabels());
     if (labels.Size() == 0) return false;
-    DOMElement* set = element(u"valueLabelSet");
+    const Element set = tree.element(Tag::valueLabelSet);
+    inside.reset(set);
     const int type = v.GetType();
     labels.Reset();
     const char* label = nullptr;
     if (type != 0) {
         std::string value;
         while (labels.GetNextPair(value, label) != 0) {
-            DOMElement* l = element(u"valueLabel");
-            setTextAttribute(l, u"value", cutAtBlank(value.c_str(), value.size()));
-            setTextAttribute(l, u"label", label);
-            placeInside(set, l, {u"valueLabel"});
+            const Element l = tree.element(Tag::valueLabel);
+            tree.setText(l, Attr::label, label);
+            tree.setText(l, Attr::value, cutAtBlank(value.c_str(), value.size()).c_str());
+            placeInside(set, l, Tag::valueLabel, {Tag::valueLabel});
         }
     } else {
         double value = 0;
         while (labels.GetNextPair(value, label) != 0) {
-            DOMElement* l = element(u"valueLabel");
-            numbers.setDecimal(l, u"value", value);
-            setTextAttribute(l, u"label", label);
-            placeInside(set, l, {u"valueLabel"});
+            const Element l = tree.element(Tag::valueLabel);
+            tree.setText(l, Attr::label, label);
+            tree.setDecimal(l, Attr::value, value);
+            placeInside(set, l, Tag::valueLabel, {Tag::valueLabel});
         }
     }
-    DOMElement* owner = element(u"valueLabelVariable");
-    setTextAttribute(owner, u"name", v.GetName());
+    const Element owner = tree.element(Tag::valueLabelVariable);
+    tree.setText(owner, Attr::name, v.GetName());
     // With no valueLabel the set is empty, so its first child is its end.
-    placeInside(set, owner, {u"valueLabel"});
-    placeUnderRoot(root, set, kindValueLabelSet,
-                   {kindValueLabelSet, kindWeightVariable, kindVariable});
+    placeInside(set, owner, Tag::valueLabelVariable, {Tag::valueLabel});
+    placeUnderRoot(root, set, Tag::valueLabelSet,
+                   {Tag::valueLabelSet, Tag::weightVariable, Tag::variable});
     return true;
 }
 
-bool DictionaryBuilder::addWeightVariable(const VORN_DataSource& source, DOMElement* root) {
+template <class Tree>
+bool DictionarySections<Tree>::addWeightVariable(const VORN_DataSource& source, Element root) {
     const int k = source.GetWeightVarIndex();
     if (k < 0) return true;
-    DOMElement* w = element(u"weightVariable");
-    setTextAttribute(w, u"name", source.GetVariable(k).GetName());
-    placeUnderRoot(root, w, kindWeightVariable, {kindVariable});
+    const Element w = tree.element(Tag::weightVariable);
+    tree.setText(w, Attr::name, source.GetVariable(k).GetName());
+    placeUnderRoot(root, w, Tag::weightVariable, {Tag::variable});
     return true;
 }
+
+#define TRANSSPACE_VARIABLE_SECTIONS(Tree)                                                        \
+    template unsigned DictionarySections<Tree>::addVariables(const VORN_DataSource&,              \
+                                                             Tree::Element);                      \
+    template bool DictionarySections<Tree>::addFormatAttributes(                                  \
+        Tree::Element, VORN_Variable::FormatType, int, int);                                      \
+    template bool DictionarySections<Tree>::addWriteFormat(const VORN_Variable&, Tree::Element);  \
+    template int DictionarySections<Tree>::addMissingValues(const VORN_Variable&, Tree::Element); \
+    template bool DictionarySections<Tree>::addValueLabels(const VORN_Variable&, Tree::Element);  \
+    template bool DictionarySections<Tree>::addWeightVariable(const VORN_DataSource&,             \
+                                                              Tree::Element);
+TRANSSPACE_VARIABLE_SECTIONS(DomTree)
+TRANSSPACE_VARIABLE_SECTIONS(StoreTree)

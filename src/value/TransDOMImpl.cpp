@@ -6,7 +6,7 @@
 #include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 
-#include "dictionary/DictionaryBuilder.h"
+#include "dictionary/DictionaryStore.h"
 #include "value/Refusal.h"
 #include "value/store/DocumentStore.h"
 #include "value/xpath/XPathEngine.h"
@@ -21,23 +21,14 @@ TransDOMImpl::TransDOMImpl(const DOMDocument* source)
       xalanDocument(nullptr),
       evaluator(new XPathEngine) {}
 
+// Queries and serialisation need a document; one that could not be created
+// reads as an empty one.
 TransDOMImpl::TransDOMImpl(const VORN_DataSource& source)
-    : liaison(nullptr), xalanDocument(nullptr), evaluator(nullptr) {
-    // The builder's DOM lives only until the store of it is made, with the
-    // builder document's own properties. A document that could not be built
-    // reads as an empty one.
-    std::unique_ptr<DocumentStore> store;
-    const std::unique_ptr<DOMDocument, void (*)(DOMDocument*)> document(
-        DictionaryBuilder().build(source), [](DOMDocument* d) { d->release(); });
-    if (document) {
-        store = DocumentStore::fromDom(document.get());
-        store->setXmlVersion(reinterpret_cast<const char16_t*>(document->getXmlVersion()));
-        store->setStandalone(document->getXmlStandalone());
-        store->setStrictErrorChecking(document->getStrictErrorChecking());
-    }
-    core = std::make_shared<const DocumentCore>(std::move(store));
-    evaluator = new XPathEngine;
-}
+    : TransDOMImpl([&source] {
+          std::unique_ptr<DocumentStore> store = buildDictionaryStore(source);
+          if (!store) store.reset(new DocumentStore);
+          return store;
+      }()) {}
 
 TransDOMImpl::TransDOMImpl(std::unique_ptr<DocumentStore> store)
     : core(std::make_shared<const DocumentCore>(std::move(store))),
