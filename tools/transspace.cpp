@@ -430,7 +430,11 @@ int main(int argc, char** argv) {
         if (dictionary->parsed()) {
             std::unique_ptr<VORN_DataSource> source = loadSourceNoted(input, o.fileId);
             progress.phase("building the dictionary");
-            return printXML(TransValue(*source), utf16, o.indent);
+            const TransValue value(*source);
+            // The value holds a document of its own: the source can go
+            // before the text is written.
+            source.reset();
+            return printXML(value, utf16, o.indent);
         }
         return runQuery(loadValue(input, namespacesFor(input, o), o.plainXML, o.fileId), o);
     } catch (const InputError& e) {

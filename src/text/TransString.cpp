@@ -143,3 +143,11 @@ TransString* TransStringAccess::newFromUTF16(const icu::UnicodeString& text) {
 }
 
 TransString* TransStringAccess::newFromMBCS(const char* bytes) { return new TransString(bytes); }
+
+TransString* TransStringAccess::newFromMBCS(std::string&& bytes) {
+    const std::size_t end = bytes.find('\0');
+    if (end != std::string::npos) bytes.resize(end);
+    TransString* s = new TransString;
+    s->data->mbcs = std::move(bytes);
+    return s;
+}

@@ -4,6 +4,8 @@
 #ifndef TRANSSPACE_TEXT_TRANSTEXT_H
 #define TRANSSPACE_TEXT_TRANSTEXT_H
 
+#include <string>
+
 #include <unicode/unistr.h>
 
 #include "TransString.h"
@@ -19,6 +21,8 @@ public:
     static TransString* newFromUTF16(const icu::UnicodeString& text);
     // A string built from multibyte bytes, ending at the first zero byte.
     static TransString* newFromMBCS(const char* bytes);
+    // The same, taking the bytes over instead of copying them.
+    static TransString* newFromMBCS(std::string&& bytes);
 };
 
 class TransStringListAccess {

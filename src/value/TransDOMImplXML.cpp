@@ -55,6 +55,13 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     const std::string codePage = utf16 ? std::string() : codePageName();
     std::u16string units;
     std::string bytes;
+    // The text is rarely larger than the store in characters; room reserved
+    // but never written costs no memory, while growing by doubling holds
+    // the old and the new buffer at once.
+    if (utf16)
+        units.reserve(store.memory());
+    else
+        bytes.reserve(store.memory());
     const Written written = utf16
                                 ? writeDocumentUTF16(store, maxSerializedDepth, units)
                                 : writeDocumentCodePage(store, codePage, maxSerializedDepth, bytes);
@@ -67,7 +74,7 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
         if (utf16)
             return TransStringAccess::newFromUTF16(
                 icu::UnicodeString(false, units.data(), static_cast<int32_t>(units.size())));
-        return TransStringAccess::newFromMBCS(bytes.c_str());
+        return TransStringAccess::newFromMBCS(std::move(bytes));
     }
     // A declined or failed document may still be too deep: the walk stops at
     // the first node it leaves to the serializer.
