@@ -61,14 +61,12 @@ namespace {
 
 // ---- Where the store's own writer and parser join ----
 
-// The store's text in UTF-8 for the build-and-write row: null until the
-// store writes its own text. Then, for example:
-//   [](const DocumentStore& s, std::string& out) {
-//       return writeDocumentUTF8(s, maxSerializedDepth, out) == Written::whole; }
-// A DOM made from the store on the way would time something else, so there
-// is no stand-in.
+// The store's text in UTF-8 for the build-and-write row, by the writer a
+// value's asMBCSXML uses in UTF-8 mode.
 using StoreWriter = bool (*)(const DocumentStore& store, std::string& out);
-constexpr StoreWriter storeWriteUTF8 = nullptr;
+StoreWriter storeWriteUTF8 = [](const DocumentStore& s, std::string& out) {
+    return writeDocumentUTF8(s, maxSerializedDepth, out) == Written::whole;
+};
 
 // The saved dictionary's text parsed straight into a store: null until that
 // parse exists. Null from the function means the parse failed.
