@@ -1,5 +1,6 @@
 #include "value/store/StoreParser.h"
 
+#include <cstdint>
 #include <functional>
 #include <new>
 
@@ -46,6 +47,7 @@ std::unique_ptr<DocumentStore> StoreParser::takeStore() {
     if (store == nullptr || refused) return std::make_unique<DocumentStore>();
     store->checkNames(false);
     names.clear();
+    recent.fill(Recent{});
     return std::move(store);
 }
 
@@ -61,6 +63,7 @@ void StoreParser::startDocument() {
     textOpen = false;
     text.clear();
     names.clear();
+    recent.fill(Recent{});
     scratch = nullptr;
 }
 
@@ -73,8 +76,19 @@ DocumentStore::Id StoreParser::intern(DocumentStore::NameUse use, const XMLCh* u
                                       const XMLCh* qname, bool namespaced) {
     const void* uriKey = &noNamespaces;
     if (namespaced) uriKey = uri != nullptr ? static_cast<const void*>(uri) : &noUri;
-    const auto found = names.find(NameKey{view(qname), uriKey, use});
-    if (found != names.end()) return found->second;
+    const std::u16string_view name = view(qname);
+    // A document repeats a few names: most are found in the recent ones, by
+    // a hash of a few characters, before the map's hash of all of them.
+    Recent& last =
+        recent[(name.size() * 31 + (name.empty() ? 0 : name.front() * 7 + name.back()) +
+                (reinterpret_cast<std::uintptr_t>(uriKey) >> 4) + static_cast<std::size_t>(use)) %
+               recent.size()];
+    if (last.uri == uriKey && last.use == use && last.qname == name) return last.id;
+    const auto found = names.find(NameKey{name, uriKey, use});
+    if (found != names.end()) {
+        last = Recent{found->first.qname, uriKey, use, found->second};
+        return found->second;
+    }
     Id id;
     try {
         id = namespaced ? store->nameNS(use, uri, view(qname)) : store->name(use, view(qname));
@@ -86,7 +100,9 @@ DocumentStore::Id StoreParser::intern(DocumentStore::NameUse use, const XMLCh* u
         return DocumentStore::none;
     }
     // The key's text lives in the store.
-    names.emplace(NameKey{std::u16string_view(store->name(id).qname), uriKey, use}, id);
+    const NameKey key{std::u16string_view(store->name(id).qname), uriKey, use};
+    names.emplace(key, id);
+    last = Recent{key.qname, uriKey, use, id};
     return id;
 }
 

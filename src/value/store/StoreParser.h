@@ -11,6 +11,7 @@
 #ifndef TRANSSPACE_VALUE_STORE_STOREPARSER_H
 #define TRANSSPACE_VALUE_STORE_STOREPARSER_H
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -115,6 +116,14 @@ private:
     std::u16string text;      // its characters, until the next node
     std::vector<Slot> slots;  // an element's attributes in the map's order
     std::unordered_map<NameKey, Id, NameKeyHash> names;
+    // Names found lately, their texts in the store.
+    struct Recent {
+        std::u16string_view qname;
+        const void* uri = nullptr;
+        DocumentStore::NameUse use = DocumentStore::NameUse::Element;
+        Id id = DocumentStore::none;
+    };
+    std::array<Recent, 64> recent;
     std::u16string qnameBuffer;  // an element's prefix:local
     XERCES_CPP_NAMESPACE::DOMDocumentFragment* scratch = nullptr;
 };
