@@ -131,7 +131,7 @@ std::size_t referenceOf(char32_t c, char* out) {
 // ---- Output ----
 
 // The text being written: units appended through a cursor, the string grown
-// by doubling. A sink keeps the cursor in a local while it loops and hands
+// as ensure says. A sink keeps the cursor in a local while it loops and hands
 // it back before it calls out or throws.
 template <class Text>
 class Buffer {
@@ -146,7 +146,12 @@ public:
     Char* ensure(Char* p, std::size_t n) {
         if (static_cast<std::size_t>(limit - p) >= n) return p;
         const std::size_t used = static_cast<std::size_t>(p - base);
-        text.resize(std::max(text.size() * 2, used + n + 4096));
+        // Growing the size writes zeros over the new room, so within the
+        // room reserved it grows by an eighth; past it, where the string
+        // moves anyway, by doubling.
+        std::size_t size = std::max(used + n + 4096, text.size() + text.size() / 8);
+        if (size > text.capacity()) size = std::max(size, text.size() * 2);
+        text.resize(size);
         base = &text[0];
         limit = base + text.size();
         return base + used;

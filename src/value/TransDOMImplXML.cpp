@@ -44,6 +44,10 @@ struct DocumentReleased {
 
 }  // namespace
 
+// Allocations of this size are always mapped from the system, whatever the
+// allocator's adaptive threshold has grown to.
+constexpr std::size_t largeDocument = std::size_t(32) << 20;
+
 TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     st.reset();
     // The text is written from the store in one walk; the serializer writes
@@ -55,13 +59,16 @@ TransString* TransDOMImpl::serialize(bool utf16, TransStatus& st) const {
     const std::string codePage = utf16 ? std::string() : codePageName();
     std::u16string units;
     std::string bytes;
-    // The text is rarely larger than the store in characters; room reserved
-    // but never written costs no memory, while growing by doubling holds
-    // the old and the new buffer at once.
-    if (utf16)
-        units.reserve(store.memory());
-    else
-        bytes.reserve(store.memory());
+    // A large document's text is rarely longer than its store in units.
+    // Room of that size comes straight from the system, where what is never
+    // written costs no memory, and spares the writer the moves of growing
+    // by doubling, which hold the old and the new text at once.
+    if (store.memory() >= largeDocument) {
+        if (utf16)
+            units.reserve(store.memory());
+        else
+            bytes.reserve(store.memory());
+    }
     const Written written = utf16
                                 ? writeDocumentUTF16(store, maxSerializedDepth, units)
                                 : writeDocumentCodePage(store, codePage, maxSerializedDepth, bytes);
