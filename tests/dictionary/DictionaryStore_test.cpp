@@ -195,7 +195,7 @@ TEST_F(DictionaryStoreTest, EdgesOfTheHostsData) {
         {"windows-1252", "de_DE.iso88591", "de_DE.utf8"},
         {"Shift_JIS", "ja_JP.utf8", "ar_EG.utf8"},
         {"ISO-2022-JP", "deutsch", "tr_TR.utf8"},
-        {"ibm-037", "POSIX", "C"},
+        {"ebcdic-cp-us", "POSIX", "C"},
         {"no-such-code-page", "C.utf8", "C"},
     };
     for (const auto& host : hosts) {
@@ -233,7 +233,7 @@ TEST_F(DictionaryStoreTest, QuickTextsAreTheLiteralOnes) {
         return s;
     };
     for (const char* codePage : {static_cast<const char*>(nullptr), "windows-1252", "Shift_JIS",
-                                 "ISO-2022-JP", "UTF-7", "ibm-037", "no-such-code-page"}) {
+                                 "ISO-2022-JP", "UTF-7", "ebcdic-cp-us", "no-such-code-page"}) {
         SCOPED_TRACE(codePage != nullptr ? codePage : "UTF-8");
         HostTextMode mode(codePage);
         HostTexts quick;
