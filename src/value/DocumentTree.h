@@ -210,4 +210,29 @@ private:
     mutable std::vector<Name> names;
 };
 
+// Whether found holds for any node below the document, visited in document
+// order; only elements are entered, as the serializer enters only them. No
+// recursion: any depth is walked.
+template <class Tree, class Found>
+bool anyNode(const Tree& tree, Found found) {
+    using Node = typename Tree::Node;
+    Node node = tree.firstChild(tree.top());
+    while (!Tree::isNull(node)) {
+        if (found(node)) return true;
+        if (tree.kind(node) == Tree::Kind::Element) {
+            const Node child = tree.firstChild(node);
+            if (!Tree::isNull(child)) {
+                node = child;
+                continue;
+            }
+        }
+        while (!Tree::isNull(node) && Tree::isNull(tree.nextSibling(node))) {
+            node = tree.parent(node);
+            if (!Tree::isNull(node) && node == tree.top()) return false;
+        }
+        if (!Tree::isNull(node)) node = tree.nextSibling(node);
+    }
+    return false;
+}
+
 #endif

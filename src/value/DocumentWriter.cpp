@@ -942,34 +942,22 @@ bool uncheckedUnpaired(const Tree& tree) {
     const auto badName = [&unpaired](const typename Tree::Name& n) {
         return unpaired(n.qname) || unpaired(view(n.uri));
     };
-    Node node = tree.firstChild(tree.top());
-    while (!Tree::isNull(node)) {
+    return anyNode(tree, [&](Node node) {
         const Kind kind = tree.kind(node);
         if (kind == Kind::CDATA && endsCdataPart(tree.value(node))) return true;
         if (kind == Kind::EntityReference && badName(tree.name(node))) return true;
-        if (kind == Kind::Element) {
-            if (badName(tree.name(node))) return true;
-            for (auto a = tree.firstAttribute(node); !Tree::isEnd(a); a = tree.nextAttribute(a)) {
-                if (badName(tree.attributeName(a))) return true;
-                bool bad = false;
-                tree.attributeParts(a, [&](bool reference, std::u16string_view part) {
-                    if (reference && unpaired(part)) bad = true;
-                });
-                if (bad) return true;
-            }
-            const Node child = tree.firstChild(node);
-            if (!Tree::isNull(child)) {
-                node = child;
-                continue;
-            }
+        if (kind != Kind::Element) return false;
+        if (badName(tree.name(node))) return true;
+        for (auto a = tree.firstAttribute(node); !Tree::isEnd(a); a = tree.nextAttribute(a)) {
+            if (badName(tree.attributeName(a))) return true;
+            bool bad = false;
+            tree.attributeParts(a, [&](bool reference, std::u16string_view part) {
+                if (reference && unpaired(part)) bad = true;
+            });
+            if (bad) return true;
         }
-        while (!Tree::isNull(node) && Tree::isNull(tree.nextSibling(node))) {
-            node = tree.parent(node);
-            if (!Tree::isNull(node) && node == tree.top()) return false;
-        }
-        if (!Tree::isNull(node)) node = tree.nextSibling(node);
-    }
-    return false;
+        return false;
+    });
 }
 
 template <class Tree>
@@ -1021,29 +1009,17 @@ bool holdsMarkup(const Tree& tree, const char16_t* encoding) {
     if (!transcoder) return false;
     using Kind = typename Tree::Kind;
     using Node = typename Tree::Node;
-    Node node = tree.firstChild(tree.top());
-    while (!Tree::isNull(node)) {
+    return !anyNode(tree, [&](Node node) {
         const Kind kind = tree.kind(node);
         // A CDATA section is split around a character the encoding cannot
         // hold, which goes between the parts as a reference; beyond the BMP
         // that reference names the two surrogates, which XML forbids.
-        if (kind == Kind::CDATA && !fits(tree.value(node), *transcoder, 0x10000)) return false;
-        if (kind == Kind::Element) {
-            for (auto a = tree.firstAttribute(node); !Tree::isEnd(a); a = tree.nextAttribute(a))
-                if (!fits(tree.attributeName(a).qname, *transcoder, 0x80)) return false;
-            const Node child = tree.firstChild(node);
-            if (!Tree::isNull(child)) {
-                node = child;
-                continue;
-            }
-        }
-        while (!Tree::isNull(node) && Tree::isNull(tree.nextSibling(node))) {
-            node = tree.parent(node);
-            if (!Tree::isNull(node) && node == tree.top()) return true;
-        }
-        if (!Tree::isNull(node)) node = tree.nextSibling(node);
-    }
-    return true;
+        if (kind == Kind::CDATA) return !fits(tree.value(node), *transcoder, 0x10000);
+        if (kind != Kind::Element) return false;
+        for (auto a = tree.firstAttribute(node); !Tree::isEnd(a); a = tree.nextAttribute(a))
+            if (!fits(tree.attributeName(a).qname, *transcoder, 0x80)) return true;
+        return false;
+    });
 }
 
 }  // namespace
