@@ -20,10 +20,10 @@
 #include "BenchSources.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
+#include "support/SourceTree.h"
 #include "value/store/DocumentStore.h"
 #include "value/xpath/CompiledXPath.h"
 #include "value/xpath/DocumentCore.h"
-#include "value/xpath/SourceTree.h"
 #include "value/xpath/XPathEngine.h"
 
 XERCES_CPP_NAMESPACE_USE

@@ -30,11 +30,11 @@
 #include "VornJsonSource.h"
 #include "dictionary/DictionaryBuilder.h"
 #include "support/HostTextMode.h"
+#include "support/SourceTree.h"
 #include "support/StoreCompare.h"
 #include "support/TextHelpers.h"
 #include "support/XmlDocuments.h"
 #include "value/store/DocumentStore.h"
-#include "value/xpath/SourceTree.h"
 
 XERCES_CPP_NAMESPACE_USE
 namespace xalan = XALAN_CPP_NAMESPACE;

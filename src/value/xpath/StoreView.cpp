@@ -345,7 +345,7 @@ public:
 };
 
 // CDATA sections and entity references are each a node of their own type,
-// as in SourceTree; an entity reference has a name, no children and an
+// as in Xalan's own tree; an entity reference has a name, no children and an
 // empty value.
 class ViewCDATA : public ValuedNode<xalan::XalanCDATASection> {
 public:
@@ -553,7 +553,7 @@ std::unique_ptr<StoreView> StoreView::build(const DocumentStore& store) {
     }
 
     // The attributes, element by element: namespace declarations first, then
-    // the others, each group in the store's order, as SourceTree orders them.
+    // the others, each group in the store's order, as Xalan's own tree orders them.
     view.attributes.reset(new Slot[attributeCount]);
     Id position = 0;
     for (Id e = 0; e < nodeCount; ++e) {

@@ -3,9 +3,9 @@
 // has one small object (its vtables, the view and its store id, its number in
 // document order), made when the view is built; structure, names and values
 // are read from the store. The tree it presents is node for node the one
-// SourceTree makes from the equivalent DOM (the same node types, names,
-// namespace parts, attribute order, values and numbers), at a fraction of
-// its memory.
+// Xalan's own source tree holds for the equivalent DOM (the same node types,
+// names, namespace parts, attribute order, values and numbers; the tests
+// compare the two), at a fraction of its memory.
 //
 // A node's value (an attribute's, a text's, a comment's or an instruction's)
 // is handed out as a string that lives as long as the view; it is made on its
@@ -24,10 +24,10 @@ class DocumentStore;
 
 class StoreView {
 public:
-    // The view of store, which must outlive it and not change. Null where
-    // SourceTree::build gives none: an entity reference with children, whose
-    // text belongs to its parent's string value. Throws what SourceTree's
-    // build throws for a document with two elements at its top.
+    // The view of store, which must outlive it and not change. Null for an
+    // entity reference with children, whose text belongs to its parent's
+    // string value. Throws what Xalan's source tree throws for a document
+    // with two elements at its top.
     static std::unique_ptr<StoreView> build(const DocumentStore& store);
 
     ~StoreView();

@@ -1,4 +1,6 @@
-// Xalan's source tree of a document store, made in one linear walk.
+// Xalan's source tree of a document store, made in one linear walk: what
+// queries ran on before StoreView, kept as the tests' and benchmarks' oracle
+// for it.
 //
 // The tree document's own factory functions pool every attribute value in a
 // hash table of fixed size and place attribute arrays by a best-fit search
@@ -6,8 +8,8 @@
 // 100,000 variables took seconds there. The nodes here are the same classes,
 // numbered in the same order, made from storage that costs the same at any
 // size; the tree document only links them.
-#ifndef TRANSSPACE_VALUE_SOURCETREE_H
-#define TRANSSPACE_VALUE_SOURCETREE_H
+#ifndef TRANSSPACE_TESTS_SOURCETREE_H
+#define TRANSSPACE_TESTS_SOURCETREE_H
 
 #include <cstddef>
 #include <memory>

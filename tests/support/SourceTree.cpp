@@ -1,4 +1,4 @@
-#include "value/xpath/SourceTree.h"
+#include "support/SourceTree.h"
 
 #include <algorithm>
 #include <cstdint>
