@@ -43,9 +43,6 @@ bool StoreTree::insertAfterLast(Element parent, Element child, Tag tag, bool) {
 }
 
 void StoreTree::set(Element e, Attr attr, std::u16string_view value) {
-    // The store copies value's units with memcpy, which an empty view
-    // without storage must not reach.
-    if (value.data() == nullptr) value = u"";
     const DocumentStore::Id name = attrIds[static_cast<std::size_t>(attr)];
     const std::uint8_t rank = attrRanks[static_cast<std::size_t>(attr)];
     if (e == lastElement ? rank > lastRank : store->firstAttribute(e) == none) {
