@@ -124,39 +124,18 @@ void StoreParser::flushText() {
     if (building()) append(store->text(DocumentStore::Text, text));
 }
 
-void StoreParser::place(const Slot& attr) {
-    if (attr.namespaced) {
-        for (Slot& held : slots) {
-            if (!XMLString::equals(held.uri, attr.uri)) continue;
-            if (XMLString::equals(attr.local, held.local) ||
-                (held.local == nullptr && XMLString::equals(attr.local, held.qname))) {
-                held = attr;
-                return;
-            }
-        }
-    }
-    int i = 0;
-    int first = 0;
-    int last = static_cast<int>(slots.size()) - 1;
-    while (first <= last) {
-        i = (first + last) / 2;
-        const int test = XMLString::compareString(attr.qname, slots[i].qname);
-        if (test == 0) {
-            // The same name: replaced without namespaces; with them (a name
-            // in another namespace), the new one goes before it.
-            if (!attr.namespaced)
-                slots[i] = attr;
-            else
-                slots.insert(slots.begin() + i, attr);
-            return;
-        }
-        if (test < 0)
-            last = i - 1;
-        else
-            first = i + 1;
-    }
-    if (first > i) i = first;
-    slots.insert(slots.begin() + i, attr);
+void StoreParser::orderSlots() {
+    const auto text = [](const XMLCh* t) {
+        return t != nullptr ? std::u16string_view(reinterpret_cast<const char16_t*>(t))
+                            : std::u16string_view();
+    };
+    keys.clear();
+    for (const Slot& slot : given)
+        keys.push_back({text(slot.qname), text(slot.uri), text(slot.local), !slot.namespaced});
+    attributeOrder.clear();
+    for (std::size_t k = 0; k < keys.size(); ++k) attributeOrder.set(k);
+    slots.clear();
+    for (const std::size_t k : attributeOrder.placed) slots.push_back(given[k]);
 }
 
 void StoreParser::startElement(const XMLElementDecl& elemDecl, unsigned int urlId,
@@ -199,7 +178,7 @@ void StoreParser::startElement(const XMLElementDecl& elemDecl, unsigned int urlI
             uri = DOMNodeImpl::mapPrefix(prefix, uri != nullptr && *uri != 0 ? uri : nullptr,
                                          DOMNode::ELEMENT_NODE);
         const unsigned int xmlnsId = scanner->getXMLNSNamespaceId();
-        slots.clear();
+        given.clear();
         for (XMLSize_t index = 0; index < attrCount; ++index) {
             const XMLAttr* a = attrList.elementAt(index);
             Slot slot{nullptr, nullptr, nullptr, a->getValue(), namespaces, a->getSpecified()};
@@ -219,8 +198,9 @@ void StoreParser::startElement(const XMLElementDecl& elemDecl, unsigned int urlI
             } else {
                 slot.qname = a->getName();
             }
-            place(slot);
+            given.push_back(slot);
         }
+        orderSlots();
         if (building()) {
             const Id name = intern(DocumentStore::NameUse::Element, uri, qname, namespaces);
             if (name != DocumentStore::none) {
@@ -266,14 +246,15 @@ void StoreParser::startDeclaredElement(const XMLElementDecl& elemDecl, unsigned 
             const Id element = store->element(name);
             // The copy sets the specified ones, in the map's order, into a
             // map of its own, which orders them afresh.
-            slots.clear();
+            given.clear();
             for (XMLSize_t i = 0; i < map->getLength(); ++i) {
                 const DOMAttr* a = static_cast<const DOMAttr*>(map->item(i));
                 if (!a->getSpecified()) continue;
-                place(Slot{a->getNodeName(), a->getNamespaceURI(),
-                           a->getLocalName() != nullptr ? a->getLocalName() : nullptr,
-                           a->getValue(), a->getLocalName() != nullptr, true});
+                given.push_back(Slot{a->getNodeName(), a->getNamespaceURI(),
+                                     a->getLocalName() != nullptr ? a->getLocalName() : nullptr,
+                                     a->getValue(), a->getLocalName() != nullptr, true});
             }
+            orderSlots();
             for (const Slot& slot : slots) {
                 const Id attribute = intern(DocumentStore::NameUse::Attribute, slot.uri, slot.qname,
                                             slot.namespaced);

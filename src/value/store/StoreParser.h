@@ -21,6 +21,7 @@
 
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
+#include "value/store/AttributeMap.h"
 #include "value/store/DocumentStore.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -102,10 +103,9 @@ private:
     void startDeclaredElement(const XMLElementDecl& elemDecl, unsigned int urlId,
                               const XMLCh* elemPrefix, const RefVectorOf<XMLAttr>& attrList,
                               XMLSize_t attrCount, bool isRoot);
-    // Where the DOM's attribute map puts attr, by its binary search on the
-    // qualified name or, for a namespace-aware attribute, in place of one
-    // with the same namespace URI and local name.
-    void place(const Slot& attr);
+    // slots: the attributes given, set one after another as the DOM's
+    // attribute map sets them.
+    void orderSlots();
 
     std::unique_ptr<DocumentStore> store;
     bool refused = false;     // a name the copy would refuse was met
@@ -114,6 +114,9 @@ private:
     std::size_t skipped = 0;  // open nodes inside an entity reference node
     bool textOpen = false;    // the last node is a text that grows
     std::u16string text;      // its characters, until the next node
+    std::vector<Slot> given;  // an element's attributes in the order given
+    std::vector<AttributeKey> keys;
+    AttributeMap attributeOrder{keys};
     std::vector<Slot> slots;  // an element's attributes in the map's order
     std::unordered_map<NameKey, Id, NameKeyHash> names;
     // Names found lately, their texts in the store.
